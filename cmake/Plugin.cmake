@@ -1,0 +1,41 @@
+# SPDX-License-Identifier: MIT
+# The plug-in: one static library of plug-in code from host/, params/, text/ and render/,
+# and the module built from it that exports EntryPointFunc and nothing else.
+
+file(GLOB QUORVEL_PLUGIN_SOURCES CONFIGURE_DEPENDS
+     ${PROJECT_SOURCE_DIR}/host/*.cpp
+     ${PROJECT_SOURCE_DIR}/params/*.cpp
+     ${PROJECT_SOURCE_DIR}/text/*.cpp
+     ${PROJECT_SOURCE_DIR}/render/*.cpp)
+list(FILTER QUORVEL_PLUGIN_SOURCES EXCLUDE REGEX ".*_main\\.cpp$")
+
+add_library(quorvel_plugin STATIC ${QUORVEL_PLUGIN_SOURCES})
+target_include_directories(quorvel_plugin PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(quorvel_plugin PUBLIC quorvel_hostapi PkgConfig::CAIRO PRIVATE quorvel_warnings)
+set_target_properties(quorvel_plugin PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+
+# The PiPL is defined once, in code; this tool writes it as the Linux sidecar and as a
+# Windows resource script.
+add_executable(quorvel_pipl_writer ${PROJECT_SOURCE_DIR}/host/pipl_writer_main.cpp)
+target_link_libraries(quorvel_pipl_writer PRIVATE quorvel_plugin quorvel_warnings)
+
+add_library(Quorvel MODULE)
+target_link_libraries(Quorvel PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,quorvel_plugin>")
+set_target_properties(Quorvel PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
+                                         LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+if(NOT WIN32)
+  target_link_options(Quorvel PRIVATE
+                      "LINKER:--version-script=${PROJECT_SOURCE_DIR}/host/exports.map"
+                      "LINKER:--no-undefined" "LINKER:--exclude-libs,ALL")
+  set_property(TARGET Quorvel APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/host/exports.map)
+else()
+  set_target_properties(Quorvel PROPERTIES SUFFIX ".aex")
+endif()
+
+add_custom_command(
+  OUTPUT ${PROJECT_BINARY_DIR}/Quorvel.pipl ${PROJECT_BINARY_DIR}/Quorvel_pipl.rc
+  COMMAND quorvel_pipl_writer ${PROJECT_BINARY_DIR}/Quorvel.pipl ${PROJECT_BINARY_DIR}/Quorvel_pipl.rc
+  DEPENDS quorvel_pipl_writer
+  COMMENT "Writing the PiPL sidecar and resource script")
+add_custom_target(quorvel_pipl ALL DEPENDS ${PROJECT_BINARY_DIR}/Quorvel.pipl)
+add_dependencies(Quorvel quorvel_pipl)
