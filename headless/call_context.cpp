@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: MIT
+#include "headless/call_context.h"
+
+#include <utility>
+
+namespace quorvel::headless {
+namespace {
+thread_local CallContext* current_call = nullptr;
+}  // namespace
+
+const char* HeldKindName(HeldKind kind) {
+  switch (kind) {
+    case HeldKind::kSuite: return "suite";
+    case HeldKind::kHandle: return "handle";
+    case HeldKind::kWorld: return "world";
+    case HeldKind::kOutlineList: return "outline list";
+    case HeldKind::kCheckedOutParam: return "checked-out parameter";
+    case HeldKind::kCount: break;
+  }
+  return "?";
+}
+
+bool Ledger::Empty() const {
+  for (const auto& count : counts_) {
+    if (count.load(std::memory_order_relaxed) != 0) return false;
+  }
+  return true;
+}
+
+std::string Ledger::Describe() const {
+  std::string text;
+  for (size_t kind = 0; kind < counts_.size(); ++kind) {
+    const int count = counts_[kind].load(std::memory_order_relaxed);
+    if (count == 0) continue;
+    if (!text.empty()) text += ", ";
+    text += std::to_string(count) + " " + HeldKindName(static_cast<HeldKind>(kind));
+    if (count != 1) text += "s";
+  }
+  return text.empty() ? "nothing" : text;
+}
+
+void FaultPlan::RefuseSuite(std::string name, int32_t version, SuiteFaultMode mode) {
+  refused_suites_.push_back({std::move(name), version, mode});
+}
+
+void FaultPlan::FailCall(FailingCall call, int nth, PF_Err code) {
+  failed_calls_.push_back({call, nth, code});
+}
+
+void FaultPlan::Clear() {
+  refused_suites_.clear();
+  failed_calls_.clear();
+}
+
+std::optional<SuiteFaultMode> FaultPlan::SuiteFault(const char* name, int32_t version) const {
+  for (const auto& refused : refused_suites_) {
+    if (refused.version == version && refused.name == name) return refused.mode;
+  }
+  return std::nullopt;
+}
+
+PF_Err FaultPlan::CallFault(FailingCall call, int nth) const {
+  for (const auto& failed : failed_calls_) {
+    if (failed.call == call && failed.nth == nth) return failed.code;
+  }
+  return PF_Err_NONE;
+}
+
+void CallLog::Record(std::string entry) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_.push_back(std::move(entry));
+}
+
+std::vector<std::string> CallLog::Entries() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return entries_;
+}
+
+void CallLog::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_.clear();
+}
+
+PF_Err CallContext::NextCall(FailingCall call) {
+  const int nth = ++calls_made[static_cast<size_t>(call)];
+  return faults != nullptr ? faults->CallFault(call, nth) : PF_Err_NONE;
+}
+
+CallContext* CurrentCall() { return current_call; }
+
+ScopedCall::ScopedCall(CallContext& context) : previous_(current_call) {
+  current_call = &context;
+}
+
+ScopedCall::~ScopedCall() { current_call = previous_; }
+
+}  // namespace quorvel::headless

@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: MIT
+// What the headless host knows about the command in progress on this thread: what the
+// plug-in holds, which faults to inject, and the optional log of host calls.
+//
+// The host's C callbacks carry no context of their own (AcquireSuite, host_new_handle, ...),
+// so each command runs inside a ScopedCall that makes its CallContext current on the calling
+// thread. Calls on other threads (several frames at once) have contexts of their own.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hostapi/host_api.h"
+
+namespace quorvel::headless {
+
+class EffectInstance;
+
+// Resources the plug-in borrows from the host; every count must be back at zero when a
+// command returns.
+enum class HeldKind { kSuite, kHandle, kWorld, kOutlineList, kCheckedOutParam, kCount };
+const char* HeldKindName(HeldKind kind);
+
+class Ledger {
+ public:
+  void Add(HeldKind kind, int delta = 1) {
+    counts_[static_cast<size_t>(kind)].fetch_add(delta, std::memory_order_relaxed);
+  }
+  int Held(HeldKind kind) const {
+    return counts_[static_cast<size_t>(kind)].load(std::memory_order_relaxed);
+  }
+  bool Empty() const;
+  // "2 suites, 1 world" or "nothing".
+  std::string Describe() const;
+
+ private:
+  std::array<std::atomic<int>, static_cast<size_t>(HeldKind::kCount)> counts_{};
+};
+
+enum class SuiteFaultMode { kError, kNullPointer };
+
+// Host services that can be told to fail on their Nth call within one command.
+enum class FailingCall { kNewHandle, kNewWorld, kAddParam, kCheckoutParam, kCount };
+
+// Faults to inject; set up before a command, only read during it.
+class FaultPlan {
+ public:
+  void RefuseSuite(std::string name, int32_t version, SuiteFaultMode mode = SuiteFaultMode::kError);
+  // Fails the nth (1-based) call of that kind in each command with the given code
+  // (for host_new_handle, which has no error code, the code only marks the failure).
+  void FailCall(FailingCall call, int nth, PF_Err code = PF_Err_OUT_OF_MEMORY);
+  void Clear();
+
+  std::optional<SuiteFaultMode> SuiteFault(const char* name, int32_t version) const;
+  // 0 when the nth call of that kind succeeds.
+  PF_Err CallFault(FailingCall call, int nth) const;
+
+ private:
+  struct RefusedSuite {
+    std::string name;
+    int32_t version;
+    SuiteFaultMode mode;
+  };
+  struct FailedCall {
+    FailingCall call;
+    int nth;
+    PF_Err code;
+  };
+  std::vector<RefusedSuite> refused_suites_;
+  std::vector<FailedCall> failed_calls_;
+};
+
+// Ordered record of host calls, for tests that check sequences ("AcquireSuite PF ANSI Suite 1").
+class CallLog {
+ public:
+  void Record(std::string entry);
+  std::vector<std::string> Entries() const;
+  void Clear();
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> entries_;
+};
+
+struct CallContext {
+  EffectInstance* instance = nullptr;
+  const FaultPlan* faults = nullptr;  // null: no faults
+  CallLog* log = nullptr;             // null: not recording
+  Ledger ledger;
+  std::array<int, static_cast<size_t>(FailingCall::kCount)> calls_made{};
+
+  // Counts one call of that kind and returns the error it must fail with, or 0.
+  PF_Err NextCall(FailingCall call);
+  void Record(const std::string& entry) {
+    if (log != nullptr) log->Record(entry);
+  }
+};
+
+// The context of the command running on this thread, or null outside any command.
+CallContext* CurrentCall();
+
+class ScopedCall {
+ public:
+  explicit ScopedCall(CallContext& context);
+  ~ScopedCall();
+  ScopedCall(const ScopedCall&) = delete;
+  ScopedCall& operator=(const ScopedCall&) = delete;
+
+ private:
+  CallContext* previous_;
+};
+
+}  // namespace quorvel::headless
