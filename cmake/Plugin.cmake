@@ -19,8 +19,10 @@ set_target_properties(quorvel_plugin PROPERTIES CXX_VISIBILITY_PRESET hidden VIS
 add_executable(quorvel_pipl_writer ${PROJECT_SOURCE_DIR}/host/pipl_writer_main.cpp)
 target_link_libraries(quorvel_pipl_writer PRIVATE quorvel_plugin quorvel_warnings)
 
-add_library(Quorvel MODULE)
-target_link_libraries(Quorvel PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,quorvel_plugin>")
+# The module is made of every object of the library (as a whole archive would be); linking the
+# library as well brings its usage requirements (cairo) and adds no object twice.
+add_library(Quorvel MODULE $<TARGET_OBJECTS:quorvel_plugin>)
+target_link_libraries(Quorvel PRIVATE quorvel_plugin)
 set_target_properties(Quorvel PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
                                          LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 if(NOT WIN32)
