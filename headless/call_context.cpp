@@ -10,21 +10,40 @@ thread_local CallContext* current_call = nullptr;
 
 const char* HeldKindName(HeldKind kind) {
   switch (kind) {
-    case HeldKind::kSuite: return "suite";
-    case HeldKind::kHandle: return "handle";
-    case HeldKind::kWorld: return "world";
-    case HeldKind::kOutlineList: return "outline list";
-    case HeldKind::kCheckedOutParam: return "checked-out parameter";
-    case HeldKind::kCount: break;
+    case HeldKind::kSuite:
+      return "suite";
+    case HeldKind::kHandle:
+      return "handle";
+    case HeldKind::kWorld:
+      return "world";
+    case HeldKind::kOutlineList:
+      return "outline list";
+    case HeldKind::kCheckedOutParam:
+      return "checked-out parameter";
+    case HeldKind::kCount:
+      break;
   }
   return "?";
+}
+
+Ledger::Ledger(const Ledger& other) {
+  *this = other;
+}
+
+Ledger& Ledger::operator=(const Ledger& other) {
+  for (size_t kind = 0; kind < counts_.size(); ++kind) {
+    counts_[kind].store(other.counts_[kind].load(std::memory_order_relaxed),
+                        std::memory_order_relaxed);
+  }
+  unbalanced_releases_.store(other.UnbalancedReleases(), std::memory_order_relaxed);
+  return *this;
 }
 
 bool Ledger::Empty() const {
   for (const auto& count : counts_) {
     if (count.load(std::memory_order_relaxed) != 0) return false;
   }
-  return true;
+  return UnbalancedReleases() == 0;
 }
 
 std::string Ledger::Describe() const {
@@ -34,7 +53,14 @@ std::string Ledger::Describe() const {
     if (count == 0) continue;
     if (!text.empty()) text += ", ";
     text += std::to_string(count) + " " + HeldKindName(static_cast<HeldKind>(kind));
-    if (count != 1) text += "s";
+    if (count != 1 && count != -1) text += "s";
+  }
+  const int unbalanced = UnbalancedReleases();
+  if (unbalanced != 0) {
+    if (!text.empty()) text += ", ";
+    text += std::to_string(unbalanced) + " release";
+    if (unbalanced != 1) text += "s";
+    text += " of something not held";
   }
   return text.empty() ? "nothing" : text;
 }
@@ -86,12 +112,37 @@ PF_Err CallContext::NextCall(FailingCall call) {
   return faults != nullptr ? faults->CallFault(call, nth) : PF_Err_NONE;
 }
 
-CallContext* CurrentCall() { return current_call; }
+int CallContext::CountSuite(const std::string& name, int32_t version, int delta) {
+  std::lock_guard<std::mutex> lock(suite_counts_mutex_);
+  for (auto& count : suite_counts_) {
+    if (count.version == version && count.name == name) {
+      const int before = count.held;
+      count.held += delta;
+      return before;
+    }
+  }
+  suite_counts_.push_back({name, version, delta});
+  return 0;
+}
+
+int CallContext::SuiteBalance(const std::string& name, int32_t version) const {
+  std::lock_guard<std::mutex> lock(suite_counts_mutex_);
+  for (const auto& count : suite_counts_) {
+    if (count.version == version && count.name == name) return count.held;
+  }
+  return 0;
+}
+
+CallContext* CurrentCall() {
+  return current_call;
+}
 
 ScopedCall::ScopedCall(CallContext& context) : previous_(current_call) {
   current_call = &context;
 }
 
-ScopedCall::~ScopedCall() { current_call = previous_; }
+ScopedCall::~ScopedCall() {
+  current_call = previous_;
+}
 
 }  // namespace quorvel::headless

@@ -28,18 +28,29 @@ const char* HeldKindName(HeldKind kind);
 
 class Ledger {
  public:
+  Ledger() = default;
+  // A copy is a snapshot of the counts (kept per command by the effect instance).
+  Ledger(const Ledger& other);
+  Ledger& operator=(const Ledger& other);
+
   void Add(HeldKind kind, int delta = 1) {
     counts_[static_cast<size_t>(kind)].fetch_add(delta, std::memory_order_relaxed);
   }
   int Held(HeldKind kind) const {
     return counts_[static_cast<size_t>(kind)].load(std::memory_order_relaxed);
   }
+  // A release of something the plug-in never acquired (or released twice); it would leave
+  // the counts balanced if another resource of the same kind were leaked, so it is kept apart.
+  void NoteUnbalancedRelease() { unbalanced_releases_.fetch_add(1, std::memory_order_relaxed); }
+  int UnbalancedReleases() const { return unbalanced_releases_.load(std::memory_order_relaxed); }
+  // True when nothing is held and nothing was released without being acquired.
   bool Empty() const;
   // "2 suites, 1 world" or "nothing".
   std::string Describe() const;
 
  private:
   std::array<std::atomic<int>, static_cast<size_t>(HeldKind::kCount)> counts_{};
+  std::atomic<int> unbalanced_releases_{0};
 };
 
 enum class SuiteFaultMode { kError, kNullPointer };
@@ -89,6 +100,7 @@ class CallLog {
 
 struct CallContext {
   EffectInstance* instance = nullptr;
+  PF_Cmd command = -1;  // the command in progress; -1 outside any (plain host calls in tests)
   const FaultPlan* faults = nullptr;  // null: no faults
   CallLog* log = nullptr;             // null: not recording
   Ledger ledger;
@@ -99,6 +111,20 @@ struct CallContext {
   void Record(const std::string& entry) {
     if (log != nullptr) log->Record(entry);
   }
+
+  // Acquisitions minus releases of one suite ("PF ANSI Suite" 1). Returns the balance
+  // before the change, so a release can tell that the suite was not held.
+  int CountSuite(const std::string& name, int32_t version, int delta);
+  int SuiteBalance(const std::string& name, int32_t version) const;
+
+ private:
+  struct SuiteCount {
+    std::string name;
+    int32_t version;
+    int held;
+  };
+  mutable std::mutex suite_counts_mutex_;
+  std::vector<SuiteCount> suite_counts_;
 };
 
 // The context of the command running on this thread, or null outside any command.
