@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,9 +33,22 @@ struct Point2 {
   double y = 0;
 };
 
+// One path of a layer's text outlines, in layer pixels at full resolution. Tangents are
+// offsets from their vertex. A closed path of N vertices has N segments (the last one runs
+// back to vertex 0); an open path of N vertices has N - 1.
+struct TextOutline {
+  std::vector<PF_PathVertex> vertices;
+  bool closed = true;
+
+  A_long NumSegments() const;
+};
+using TextOutlines = std::vector<TextOutline>;
+
+// Before the first key: the first key's value; after the last: the last key's value.
 double Interpolate(const Animated<double>& value, double seconds);
 Point2 Interpolate(const Animated<Point2>& value, double seconds);
 const std::string& Interpolate(const Animated<std::string>& value, double seconds);
+const TextOutlines& Interpolate(const Animated<TextOutlines>& value, double seconds);
 
 enum class TextAlignment { kLeft, kCenter, kRight };
 
@@ -48,12 +62,15 @@ struct TextLayer {
   TextAlignment alignment = TextAlignment::kLeft;
   bool motion_blur = false;
   AEGP_ObjectType object_type = AEGP_ObjectType_TEXT;  // another type tests non-text layers
+  // When set, these are the layer's outlines (held between keys, never moved by position)
+  // instead of those of its text, so that tests can give exact vertices.
+  std::optional<Animated<TextOutlines>> explicit_outlines;
 };
 
 struct Composition {
-  int32_t width = 1920;   // the layer has the composition's size and sits at its origin
+  int32_t width = 1920;  // the layer has the composition's size and sits at its origin
   int32_t height = 1080;
-  A_u_long time_scale = 30;  // time units per second
+  A_u_long time_scale = 30;   // time units per second
   A_long frame_duration = 1;  // time units per frame (time_step)
   double duration_seconds = 5;
   bool motion_blur = false;
