@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: MIT
+#include "headless/composite.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+#include "headless/fill.h"
+#include "headless/world.h"
+
+namespace quorvel::headless {
+namespace {
+
+PF_Pixel Scaled(const PF_Pixel& pixel, unsigned factor) {
+  return {MultiplyChannels(pixel.alpha, factor), MultiplyChannels(pixel.red, factor),
+          MultiplyChannels(pixel.green, factor), MultiplyChannels(pixel.blue, factor)};
+}
+
+A_u_char SumClamped(unsigned x, unsigned y) {
+  return static_cast<A_u_char>(std::min(x + y, 255u));
+}
+
+// Premultiplied sums stay within 255 for valid pixels; the clamp keeps invalid ones (colour
+// above alpha) from wrapping.
+PF_Pixel Sum(const PF_Pixel& a, const PF_Pixel& b) {
+  return {SumClamped(a.alpha, b.alpha), SumClamped(a.red, b.red), SumClamped(a.green, b.green),
+          SumClamped(a.blue, b.blue)};
+}
+
+PF_Pixel Combine(PF_TransferMode mode, const PF_Pixel& source, unsigned coverage,
+                 const PF_Pixel& dest) {
+  switch (mode) {
+    case PF_Xfer_COPY:
+      return Sum(Scaled(source, coverage), Scaled(dest, 255 - coverage));
+    case PF_Xfer_BEHIND:
+      return Sum(dest, Scaled(Scaled(source, coverage), 255u - dest.alpha));
+    case PF_Xfer_IN_FRONT: {
+      const PF_Pixel covered = Scaled(source, coverage);
+      return Sum(covered, Scaled(dest, 255u - covered.alpha));
+    }
+    case PF_Xfer_MULTIPLY_ALPHA:
+      return Scaled(dest, 255 - coverage + MultiplyChannels(source.alpha, coverage));
+    case PF_Xfer_MULTIPLY_NOT_ALPHA:
+      return Scaled(dest, 255u - MultiplyChannels(source.alpha, coverage));
+    default:
+      return dest;
+  }
+}
+
+// The source's coverage at every pixel of bounds: opacity times the mask's alpha.
+void MaskCoverage(const PF_MaskWorld& mask, A_u_char opacity, const PF_Rect& bounds,
+                  std::vector<A_u_char>& coverage) {
+  const PF_EffectWorld& world = mask.mask;
+  const bool inverted = (mask.what_is_mask & PF_MaskFlag_INVERTED) != 0;
+  auto out = coverage.begin();
+  for (A_long y = bounds.top; y < bounds.bottom; ++y) {
+    const int64_t mask_y = static_cast<int64_t>(y) - mask.offset.v;
+    const bool row_inside = mask_y >= 0 && mask_y < world.height;
+    const PF_Pixel* row = row_inside ? WorldRow(world, static_cast<A_long>(mask_y)) : nullptr;
+    for (A_long x = bounds.left; x < bounds.right; ++x) {
+      const int64_t mask_x = static_cast<int64_t>(x) - mask.offset.h;
+      const unsigned alpha =
+          row != nullptr && mask_x >= 0 && mask_x < world.width ? row[mask_x].alpha : 0u;
+      *out++ = MultiplyChannels(opacity, inverted ? 255 - alpha : alpha);
+    }
+  }
+}
+
+}  // namespace
+
+PF_Pixel Premultiply(const PF_Pixel& straight) {
+  return {straight.alpha, MultiplyChannels(straight.red, straight.alpha),
+          MultiplyChannels(straight.green, straight.alpha),
+          MultiplyChannels(straight.blue, straight.alpha)};
+}
+
+bool IsSupportedTransferMode(PF_TransferMode mode) {
+  return mode == PF_Xfer_COPY || mode == PF_Xfer_BEHIND || mode == PF_Xfer_IN_FRONT ||
+         mode == PF_Xfer_MULTIPLY_ALPHA || mode == PF_Xfer_MULTIPLY_NOT_ALPHA;
+}
+
+bool TransparentSourceKeepsDestination(PF_TransferMode mode) {
+  return mode != PF_Xfer_COPY && mode != PF_Xfer_MULTIPLY_ALPHA;
+}
+
+PF_Err CheckMask(const PF_MaskWorld* mask) {
+  if (mask == nullptr) return PF_Err_NONE;
+  if (!IsUsableWorld(&mask->mask)) return PF_Err_BAD_CALLBACK_PARAM;
+  if ((mask->what_is_mask & ~PF_MaskFlag_INVERTED) != 0) return PF_Err_BAD_CALLBACK_PARAM;
+  return PF_Err_NONE;
+}
+
+PF_Err CheckComposite(PF_ModeFlags mode_flags, const PF_CompositeMode* mode,
+                      const PF_MaskWorld* mask) {
+  if (mode_flags != PF_MF_Alpha_PREMUL && mode_flags != PF_MF_Alpha_STRAIGHT) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  if (mode == nullptr || !IsSupportedTransferMode(mode->xfer) || mode->rgb_only != 0) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  return CheckMask(mask);
+}
+
+PF_Err CompositeLayer(const Layer& layer, PF_TransferMode mode, A_u_char opacity,
+                      const PF_MaskWorld* mask, PF_EffectWorld& dst) {
+  const PF_Rect& bounds = layer.bounds;
+  if (IsEmptyRect(bounds)) return PF_Err_NONE;
+  const size_t width = static_cast<size_t>(bounds.right - bounds.left);
+  const size_t height = static_cast<size_t>(bounds.bottom - bounds.top);
+
+  std::vector<A_u_char> coverage;
+  if (mask != nullptr) {
+    try {
+      coverage.resize(width * height);
+    } catch (const std::bad_alloc&) {
+      return PF_Err_OUT_OF_MEMORY;
+    }
+    MaskCoverage(*mask, opacity, bounds, coverage);
+  }
+
+  const PF_Pixel* source = layer.pixels.data();
+  const A_u_char* covered = coverage.data();
+  for (A_long y = bounds.top; y < bounds.bottom; ++y) {
+    PF_Pixel* row = WorldRow(dst, y);
+    for (A_long x = bounds.left; x < bounds.right; ++x, ++source) {
+      const unsigned c = mask != nullptr ? *covered++ : opacity;
+      // Without coverage every mode leaves the destination as it is.
+      if (c != 0) row[x] = Combine(mode, *source, c, row[x]);
+    }
+  }
+  return PF_Err_NONE;
+}
+
+}  // namespace quorvel::headless
