@@ -42,24 +42,27 @@ std::string PropertyName(uint32_t key, size_t offset) {
   return "property '" + FourCharText(key) + "' " + At(offset);
 }
 
+// Messages give where the property starts, its header included.
+std::string PropertyName(const PiplProperty& property) {
+  return PropertyName(property.key, property.offset - kPropertyHeaderSize);
+}
+
 void ExpectLength(const PiplProperty& property, int32_t expected) {
   if (property.length != expected) {
-    throw PiplError(PropertyName(property.key, property.offset) + " has length " +
-                    std::to_string(property.length) + ", expected " + std::to_string(expected));
+    throw PiplError(PropertyName(property) + " has length " + std::to_string(property.length) +
+                    ", expected " + std::to_string(expected));
   }
 }
 
 // A length byte and the text, within the recorded length (which may include fill bytes).
 std::string PascalString(const Reader& reader, const PiplProperty& property) {
   if (property.length < 1) {
-    throw PiplError(PropertyName(property.key, property.offset) +
-                    " is too short for a Pascal string");
+    throw PiplError(PropertyName(property) + " is too short for a Pascal string");
   }
   const size_t text_length = reader.U8(property.offset);
   if (1 + text_length > static_cast<size_t>(property.length)) {
-    throw PiplError(PropertyName(property.key, property.offset) + ": its string of " +
-                    std::to_string(text_length) + " bytes runs past its length " +
-                    std::to_string(property.length));
+    throw PiplError(PropertyName(property) + ": its string of " + std::to_string(text_length) +
+                    " bytes runs past its length " + std::to_string(property.length));
   }
   return reader.Text(property.offset + 1, text_length);
 }
@@ -70,8 +73,7 @@ std::string CString(const Reader& reader, const PiplProperty& property) {
   for (size_t i = 0; i < length; ++i) {
     if (reader.U8(property.offset + i) == 0) return reader.Text(property.offset, i);
   }
-  throw PiplError(PropertyName(property.key, property.offset) +
-                  ": its string is not terminated within its length");
+  throw PiplError(PropertyName(property) + ": its string is not terminated within its length");
 }
 
 PiplVersionPair VersionPair(const Reader& reader, const PiplProperty& property) {
