@@ -32,6 +32,9 @@ if(NOT WIN32)
   set_property(TARGET Quorvel APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/host/exports.map)
 else()
   set_target_properties(Quorvel PROPERTIES SUFFIX ".aex")
+  # A Windows host finds the PiPL as resource 16000 inside the module.
+  enable_language(RC)
+  target_sources(Quorvel PRIVATE ${PROJECT_BINARY_DIR}/Quorvel_pipl.rc)
 endif()
 
 add_custom_command(
