@@ -2,6 +2,7 @@
 #include "host/about.h"
 
 #include <cstddef>
+#include <string>
 
 #include "host/plugin_identity.h"
 #include "host/suite_cache.h"
@@ -16,14 +17,6 @@ constexpr char kAboutDescription[] =
     "Ostrevane\n"
     "https://ostrevane.example/quorvel\n";
 
-constexpr std::size_t TextLength(const char* text) {
-  std::size_t length = 0;
-  while (text[length] != '\0') {
-    ++length;
-  }
-  return length;
-}
-
 constexpr std::size_t DecimalDigits(int value) {
   std::size_t digits = 1;
   while (value >= 10) {
@@ -35,8 +28,8 @@ constexpr std::size_t DecimalDigits(int value) {
 
 // "Quorvel" ", v" major "." minor "\r" description, and the terminating NUL.
 constexpr std::size_t kAboutMessageSize =
-    TextLength(kEffectName) + 3 + DecimalDigits(kVersionMajor) + 1 + DecimalDigits(kVersionMinor) +
-    1 + TextLength(kAboutDescription) + 1;
+    std::char_traits<char>::length(kEffectName) + 3 + DecimalDigits(kVersionMajor) + 1 +
+    DecimalDigits(kVersionMinor) + 1 + std::char_traits<char>::length(kAboutDescription) + 1;
 static_assert(kAboutMessageSize <= sizeof(PF_OutData::return_msg),
               "the about text must fit the host's message buffer");
 

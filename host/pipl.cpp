@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "host/pipl.h"
 
+#include <string>
+
 #include "host/plugin_identity.h"
 
 namespace quorvel {
@@ -14,14 +16,6 @@ constexpr uint16_t kEffectInterfaceMajor = 13;
 constexpr uint16_t kEffectInterfaceMinor = 2;
 constexpr uint16_t kInfoFlags = 0;
 constexpr uint32_t kReservedInfo = 8;
-
-constexpr std::size_t TextLength(const char* text) {
-  std::size_t length = 0;
-  while (text[length] != '\0') {
-    ++length;
-  }
-  return length;
-}
 
 constexpr std::size_t PadToFour(std::size_t length) {
   return (length + 3u) & ~std::size_t{3};
@@ -76,7 +70,7 @@ class PiplBuilder {
   }
   // A length byte and the characters; the recorded length includes the fill to four.
   constexpr void PascalStringProperty(const char (&key)[5], const char* text) {
-    const std::size_t length = TextLength(text);
+    const std::size_t length = std::char_traits<char>::length(text);
     const std::size_t padded = PadToFour(1 + length);
     Header(key, static_cast<uint32_t>(padded));
     U8(static_cast<uint8_t>(length));
@@ -85,7 +79,7 @@ class PiplBuilder {
   }
   // The characters and a NUL; the recorded length includes the fill to four.
   constexpr void CStringProperty(const char (&key)[5], const char* text) {
-    const std::size_t length = TextLength(text);
+    const std::size_t length = std::char_traits<char>::length(text);
     const std::size_t padded = PadToFour(length + 1);
     Header(key, static_cast<uint32_t>(padded));
     Characters(text, length);
@@ -140,8 +134,9 @@ constexpr PiplBuilder BuildPipl() {
 constexpr PiplBuilder kBuiltPipl = BuildPipl();
 static_assert(kBuiltPipl.size() == kPiplSize, "the PiPL's size changed with its contents");
 static_assert(kBuiltPipl.property_count() == kPropertyCount, "the property count is recorded");
-static_assert(TextLength(kEffectName) <= 255 && TextLength(kEffectCategory) <= 255 &&
-                  TextLength(kEffectMatchName) <= 255,
+static_assert(std::char_traits<char>::length(kEffectName) <= 255 &&
+                  std::char_traits<char>::length(kEffectCategory) <= 255 &&
+                  std::char_traits<char>::length(kEffectMatchName) <= 255,
               "Pascal strings hold at most 255 characters");
 
 constexpr Pipl TrimmedPipl() {

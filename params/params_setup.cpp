@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <iterator>
+#include <string>
 
 #include "params/param_index.h"
 #include "params/string_table.h"
@@ -98,14 +99,6 @@ constexpr ParamRow kParamRows[] = {
     GroupEnd(ParamIndex::BorderGroupEnd),
 };
 
-constexpr std::size_t TextLength(const char* text) {
-  std::size_t length = 0;
-  while (text[length] != '\0') {
-    ++length;
-  }
-  return length;
-}
-
 constexpr bool RowsMatchTheirPositions() {
   for (std::size_t row = 0; row < std::size(kParamRows); ++row) {
     if (kParamRows[row].id != static_cast<int32_t>(row + 1)) {
@@ -117,7 +110,8 @@ constexpr bool RowsMatchTheirPositions() {
 
 constexpr bool NamesFitTheHostsField() {
   for (const ParamRow& row : kParamRows) {
-    if (TextLength(StringTable::Text(row.name)) > PF_MAX_EFFECT_PARAM_NAME_LEN) {
+    if (std::char_traits<char>::length(StringTable::Text(row.name)) >
+        PF_MAX_EFFECT_PARAM_NAME_LEN) {
       return false;
     }
   }
