@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,11 @@ struct ExpectedProperty {
   uint32_t length;            // the recorded length
   std::vector<uint8_t> data;  // every byte up to the next property, fill included
 };
+
+// Names the property in failure messages instead of dumping its bytes.
+inline void PrintTo(const ExpectedProperty& property, std::ostream* out) {
+  *out << "'" << property.key << "' at " << property.offset;
+}
 
 // A four-character code stored as a little-endian 32-bit integer: its characters reversed.
 inline std::string Reversed(const std::string& code) {

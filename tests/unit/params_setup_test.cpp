@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,11 @@ struct ExpectedParam {
   std::string strings;
   PF_Pixel color;
 };
+
+// Names the row in failure messages instead of dumping its bytes.
+void PrintTo(const ExpectedParam& param, std::ostream* out) {
+  *out << "id " << param.id << " \"" << param.name << "\"";
+}
 
 ExpectedParam Slider(int32_t id, std::string name, PF_ParamFlags flags, double default_value,
                      float minimum, float maximum, bool percent) {
