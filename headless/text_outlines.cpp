@@ -13,6 +13,36 @@
 #include <mutex>
 #include <string>
 
+// fontconfig keeps the pointers inside its patterns as offsets, which the leak checker cannot
+// follow, and pango starts it on a thread of its own, with synchronisation that the thread
+// checker cannot see into (the library is not instrumented). Both would report fontconfig's
+// own doings as faults of any program that lays out text.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUORVEL_ADDRESS_SANITIZER 1
+#endif
+#if __has_feature(thread_sanitizer)
+#define QUORVEL_THREAD_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define QUORVEL_ADDRESS_SANITIZER 1
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define QUORVEL_THREAD_SANITIZER 1
+#endif
+
+#ifdef QUORVEL_ADDRESS_SANITIZER
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+#endif
+#ifdef QUORVEL_THREAD_SANITIZER
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libfontconfig.so\n";
+}
+#endif
+
 namespace quorvel::headless {
 namespace {
 
