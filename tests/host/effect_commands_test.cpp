@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "headless/effect_instance.h"
@@ -168,6 +169,32 @@ TEST(EffectCommands, RecordPixelFormatsRegisteredInPremierePro) {
   EXPECT_EQ(effect.instance.SupportedPixelFormats(),
             std::vector<PrPixelFormat>{PrPixelFormat_BGRA_4444_8u});
   EXPECT_TRUE(effect.instance.HeldAfterLastCommand().Empty());
+}
+
+TEST(EffectCommands, KeepTheAccountsOfConcurrentCommandsApart) {
+  TestEffect effect;
+  effect.OnCommand([](PF_Cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef**) {
+    const void* suite = nullptr;
+    in_data->pica_basicP->AcquireSuite("PF ANSI Suite", 1, &suite);
+    // Only the command at time 2 forgets its release.
+    if (in_data->current_time != 2) in_data->pica_basicP->ReleaseSuite("PF ANSI Suite", 1);
+    return PF_Err_NONE;
+  });
+  std::vector<CommandResult> results(4);
+  std::vector<std::thread> threads;
+  for (A_long time = 0; time < 4; ++time) {
+    threads.emplace_back([&effect, &results, time] {
+      FrameTimes times;
+      times.current_time = time;
+      results[static_cast<size_t>(time)] =
+          effect.instance.RunCommand(PF_Cmd_RENDER, nullptr, nullptr, times);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_TRUE(results[0].held.Empty());
+  EXPECT_TRUE(results[1].held.Empty());
+  EXPECT_EQ(results[2].held.Describe(), "1 suite");
+  EXPECT_TRUE(results[3].held.Empty());
 }
 
 TEST(FrameTimes, FollowTheCompositionsFrameRateAndShutter) {
