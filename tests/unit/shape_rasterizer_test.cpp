@@ -37,45 +37,61 @@ TextBounds Bounds(double width, double height) {
   return bounds;
 }
 
-// The host's basic suite, except that the first iterate of "PF Iterate8 Suite" 1 reports that
-// the user cancelled, before touching a pixel; later iterates run normally.
-class CancellingFirstIterate {
+// The host's basic suite, except that one suite comes back as a patched copy of the host's
+// table: what a host does when one of its services fails in a way no fault plan can ask for.
+template <typename Table>
+class PatchedSuite {
  public:
-  CancellingFirstIterate() {
-    instance_ = this;
+  PatchedSuite(const char* name, int32_t version, void (*patch)(Table&))
+      : name_(name), version_(version), patch_(patch) {
+    active_ = this;
     basic_ = *headless::HostBasicSuite();
     basic_.AcquireSuite = Acquire;
   }
-  ~CancellingFirstIterate() { instance_ = nullptr; }
+  ~PatchedSuite() { active_ = nullptr; }
+  PatchedSuite(const PatchedSuite&) = delete;
+  PatchedSuite& operator=(const PatchedSuite&) = delete;
+
   SPBasicSuite* basic() { return &basic_; }
+  static const Table& HostTable() { return active_->host_; }
 
  private:
   static SPErr Acquire(const char* name, int32_t version, const void** suite) {
     const SPErr error = headless::HostBasicSuite()->AcquireSuite(name, version, suite);
-    if (error == kSPNoError && *suite != nullptr && std::strcmp(name, kPFIterate8Suite) == 0 &&
-        version == kPFIterate8SuiteVersion1) {
-      instance_->host_iterate_ = *static_cast<const PF_Iterate8Suite1*>(*suite);
-      instance_->patched_ = instance_->host_iterate_;
-      instance_->patched_.iterate = Iterate;
-      *suite = &instance_->patched_;
+    if (error == kSPNoError && *suite != nullptr && std::strcmp(name, active_->name_) == 0 &&
+        version == active_->version_) {
+      active_->host_ = *static_cast<const Table*>(*suite);
+      active_->patched_ = active_->host_;
+      active_->patch_(active_->patched_);
+      *suite = &active_->patched_;
     }
     return error;
   }
-  static PF_Err Iterate(PF_InData* in_data, A_long base, A_long final, PF_EffectWorld* src,
-                        const PF_Rect* area, void* refcon, PF_IteratePixel8Func pix_fn,
-                        PF_EffectWorld* dst) {
-    if (instance_->iterates_++ == 0) {
-      return PF_Interrupt_CANCEL;
-    }
-    return instance_->host_iterate_.iterate(in_data, base, final, src, area, refcon, pix_fn, dst);
-  }
 
-  static inline CancellingFirstIterate* instance_ = nullptr;
+  static inline PatchedSuite* active_ = nullptr;
+  const char* name_;
+  int32_t version_;
+  void (*patch_)(Table&);
   SPBasicSuite basic_{};
-  PF_Iterate8Suite1 host_iterate_{};
-  PF_Iterate8Suite1 patched_{};
-  int iterates_ = 0;
+  Table host_{};
+  Table patched_{};
 };
+
+// The user cancels during the first iterate, before a pixel is touched; later ones run.
+int iterates_so_far = 0;
+PF_Err CancelFirstIterate(PF_InData* in_data, A_long base, A_long final, PF_EffectWorld* src,
+                          const PF_Rect* area, void* refcon, PF_IteratePixel8Func pix_fn,
+                          PF_EffectWorld* dst) {
+  if (iterates_so_far++ == 0) {
+    return PF_Interrupt_CANCEL;
+  }
+  return PatchedSuite<PF_Iterate8Suite1>::HostTable().iterate(in_data, base, final, src, area,
+                                                              refcon, pix_fn, dst);
+}
+
+void* RefuseLock(PF_Handle) {
+  return nullptr;
+}
 
 class ShapeRasterizerTest : public ::testing::Test {
  protected:
@@ -226,8 +242,23 @@ TEST_F(ShapeRasterizerTest, RefusedStagingCellSkipsThePass) {
   EXPECT_TRUE(records_.Entries({"iterate"}).empty());
 }
 
+TEST_F(ShapeRasterizerTest, StagingCellTheHostCannotLockSkipsThePass) {
+  PatchedSuite<PF_HandleSuite1> no_locks(
+      kPFHandleSuite, kPFHandleSuiteVersion1,
+      [](PF_HandleSuite1& suite) { suite.host_lock_handle = RefuseLock; });
+  records_.in_data.pica_basicP = no_locks.basic();
+  OwnedWorld fill(10, 10);
+  ASSERT_EQ(Box(fill.get(), nullptr, 1.0, 0.0, false, 0, Bounds(10, 10)), PF_Err_NONE);
+
+  EXPECT_TRUE(EveryPixelIs(fill.world(), PF_Pixel{}));
+  EXPECT_TRUE(records_.Entries({"iterate"}).empty());
+}
+
 TEST_F(ShapeRasterizerTest, FailingFillColourPassLeavesTheBorderPremultipliedAndIsReturned) {
-  CancellingFirstIterate cancelling;
+  iterates_so_far = 0;
+  PatchedSuite<PF_Iterate8Suite1> cancelling(
+      kPFIterate8Suite, kPFIterate8SuiteVersion1,
+      [](PF_Iterate8Suite1& suite) { suite.iterate = CancelFirstIterate; });
   records_.in_data.pica_basicP = cancelling.basic();
   OwnedWorld fill(10, 10);
   OwnedWorld border(14, 14);
@@ -240,7 +271,8 @@ TEST_F(ShapeRasterizerTest, FailingFillColourPassLeavesTheBorderPremultipliedAnd
   EXPECT_NEAR(stroke.red, 5, 1);
   EXPECT_NEAR(stroke.green, 10, 1);
   EXPECT_NEAR(stroke.blue, 15, 1);
-  EXPECT_EQ(records_.Entries({"iterate"}).size(), 0u);  // the cancelled one bypassed the host
+  // The fill's iterate was cancelled before reaching the host; the border's never ran.
+  EXPECT_TRUE(records_.Entries({"iterate"}).empty());
 }
 
 TEST_F(ShapeRasterizerTest, WorldWithoutPixelsIsNotDrawnAndTheBorderStillIs) {
