@@ -11,39 +11,58 @@
 namespace quorvel::headless {
 namespace {
 
-PF_Pixel Scaled(const PF_Pixel& pixel, unsigned factor) {
+inline PF_Pixel Scaled(const PF_Pixel& pixel, unsigned factor) {
   return {MultiplyChannels(pixel.alpha, factor), MultiplyChannels(pixel.red, factor),
           MultiplyChannels(pixel.green, factor), MultiplyChannels(pixel.blue, factor)};
 }
 
-A_u_char SumClamped(unsigned x, unsigned y) {
+inline A_u_char SumClamped(unsigned x, unsigned y) {
   return static_cast<A_u_char>(std::min(x + y, 255u));
 }
 
 // Premultiplied sums stay within 255 for valid pixels; the clamp keeps invalid ones (colour
 // above alpha) from wrapping.
-PF_Pixel Sum(const PF_Pixel& a, const PF_Pixel& b) {
+inline PF_Pixel Sum(const PF_Pixel& a, const PF_Pixel& b) {
   return {SumClamped(a.alpha, b.alpha), SumClamped(a.red, b.red), SumClamped(a.green, b.green),
           SumClamped(a.blue, b.blue)};
 }
 
-PF_Pixel Combine(PF_TransferMode mode, const PF_Pixel& source, unsigned coverage,
-                 const PF_Pixel& dest) {
-  switch (mode) {
-    case PF_Xfer_COPY:
-      return Sum(Scaled(source, coverage), Scaled(dest, 255 - coverage));
-    case PF_Xfer_BEHIND:
-      return Sum(dest, Scaled(Scaled(source, coverage), 255u - dest.alpha));
-    case PF_Xfer_IN_FRONT: {
-      const PF_Pixel covered = Scaled(source, coverage);
-      return Sum(covered, Scaled(dest, 255u - covered.alpha));
+template <PF_TransferMode kMode>
+PF_Pixel Combine(const PF_Pixel& source, unsigned coverage, const PF_Pixel& dest) {
+  if constexpr (kMode == PF_Xfer_COPY) {
+    return Sum(Scaled(source, coverage), Scaled(dest, 255 - coverage));
+  } else if constexpr (kMode == PF_Xfer_BEHIND) {
+    return Sum(dest, Scaled(Scaled(source, coverage), 255u - dest.alpha));
+  } else if constexpr (kMode == PF_Xfer_IN_FRONT) {
+    const PF_Pixel covered = Scaled(source, coverage);
+    return Sum(covered, Scaled(dest, 255u - covered.alpha));
+  } else if constexpr (kMode == PF_Xfer_MULTIPLY_ALPHA) {
+    return Scaled(dest, 255 - coverage + MultiplyChannels(source.alpha, coverage));
+  } else {
+    static_assert(kMode == PF_Xfer_MULTIPLY_NOT_ALPHA, "a supported transfer mode");
+    return Scaled(dest, 255u - MultiplyChannels(source.alpha, coverage));
+  }
+}
+
+bool IsZero(const PF_Pixel& pixel) {
+  return (pixel.alpha | pixel.red | pixel.green | pixel.blue) == 0;
+}
+
+// coverage is null for a uniform coverage of opacity.
+template <PF_TransferMode kMode>
+void CombineRows(const Layer& layer, const A_u_char* coverage, A_u_char opacity,
+                 PF_EffectWorld& dst) {
+  const PF_Rect& bounds = layer.bounds;
+  const PF_Pixel* source = layer.pixels.data();
+  for (A_long y = bounds.top; y < bounds.bottom; ++y) {
+    PF_Pixel* row = WorldRow(dst, y);
+    for (A_long x = bounds.left; x < bounds.right; ++x, ++source) {
+      const unsigned c = coverage != nullptr ? *coverage++ : opacity;
+      // Without coverage every mode leaves the destination as it is, and so does a source
+      // that is all zero in the modes that keep the destination under transparency.
+      if (c == 0 || (TransparentSourceKeepsDestination(kMode) && IsZero(*source))) continue;
+      row[x] = Combine<kMode>(*source, c, row[x]);
     }
-    case PF_Xfer_MULTIPLY_ALPHA:
-      return Scaled(dest, 255 - coverage + MultiplyChannels(source.alpha, coverage));
-    case PF_Xfer_MULTIPLY_NOT_ALPHA:
-      return Scaled(dest, 255u - MultiplyChannels(source.alpha, coverage));
-    default:
-      return dest;
   }
 }
 
@@ -77,10 +96,6 @@ PF_Pixel Premultiply(const PF_Pixel& straight) {
 bool IsSupportedTransferMode(PF_TransferMode mode) {
   return mode == PF_Xfer_COPY || mode == PF_Xfer_BEHIND || mode == PF_Xfer_IN_FRONT ||
          mode == PF_Xfer_MULTIPLY_ALPHA || mode == PF_Xfer_MULTIPLY_NOT_ALPHA;
-}
-
-bool TransparentSourceKeepsDestination(PF_TransferMode mode) {
-  return mode != PF_Xfer_COPY && mode != PF_Xfer_MULTIPLY_ALPHA;
 }
 
 PF_Err CheckMask(const PF_MaskWorld* mask) {
@@ -118,15 +133,25 @@ PF_Err CompositeLayer(const Layer& layer, PF_TransferMode mode, A_u_char opacity
     MaskCoverage(*mask, opacity, bounds, coverage);
   }
 
-  const PF_Pixel* source = layer.pixels.data();
-  const A_u_char* covered = coverage.data();
-  for (A_long y = bounds.top; y < bounds.bottom; ++y) {
-    PF_Pixel* row = WorldRow(dst, y);
-    for (A_long x = bounds.left; x < bounds.right; ++x, ++source) {
-      const unsigned c = mask != nullptr ? *covered++ : opacity;
-      // Without coverage every mode leaves the destination as it is.
-      if (c != 0) row[x] = Combine(mode, *source, c, row[x]);
-    }
+  const A_u_char* covered = mask != nullptr ? coverage.data() : nullptr;
+  switch (mode) {
+    case PF_Xfer_COPY:
+      CombineRows<PF_Xfer_COPY>(layer, covered, opacity, dst);
+      break;
+    case PF_Xfer_BEHIND:
+      CombineRows<PF_Xfer_BEHIND>(layer, covered, opacity, dst);
+      break;
+    case PF_Xfer_IN_FRONT:
+      CombineRows<PF_Xfer_IN_FRONT>(layer, covered, opacity, dst);
+      break;
+    case PF_Xfer_MULTIPLY_ALPHA:
+      CombineRows<PF_Xfer_MULTIPLY_ALPHA>(layer, covered, opacity, dst);
+      break;
+    case PF_Xfer_MULTIPLY_NOT_ALPHA:
+      CombineRows<PF_Xfer_MULTIPLY_NOT_ALPHA>(layer, covered, opacity, dst);
+      break;
+    default:
+      return PF_Err_BAD_CALLBACK_PARAM;
   }
   return PF_Err_NONE;
 }

@@ -24,7 +24,9 @@ bool IsSupportedTransferMode(PF_TransferMode mode);
 // True when a transparent source pixel leaves the destination as it is in that mode, so only
 // the part of a destination that a layer covers needs visiting (false for COPY, which clears,
 // and MULTIPLY_ALPHA, which multiplies by zero).
-bool TransparentSourceKeepsDestination(PF_TransferMode mode);
+constexpr bool TransparentSourceKeepsDestination(PF_TransferMode mode) {
+  return mode != PF_Xfer_COPY && mode != PF_Xfer_MULTIPLY_ALPHA;
+}
 
 // PF_Err_NONE for alpha mode flags PF_MF_Alpha_PREMUL or PF_MF_Alpha_STRAIGHT, a composite
 // mode with a supported transfer mode and rgb_only off (not supported), and a usable mask or

@@ -144,94 +144,118 @@ void CopySource(const PF_EffectWorld& src, bool straight, std::vector<uint32_t>&
   }
 }
 
-// Resamples the source into scratch over the placement's reach and adds it to the sums
-// (four per pixel of the layer's bounds, alpha, red, green, blue).
-void AddPlacement(pixman_image_t* source, const Placement& placement, const PF_Rect& bounds,
-                  std::vector<uint32_t>& scratch, std::vector<uint16_t>& sums) {
-  const PF_Rect& reach = placement.reach;
-  const int width = reach.right - reach.left;
-  const int height = reach.bottom - reach.top;
-  // Scratch pixel (u, v) is destination pixel (u + reach.left, v + reach.top); pixman samples
-  // the source at to_source of each scratch pixel's centre.
-  const Affine& m = placement.to_source;
-  const double left = reach.left;
-  const double top = reach.top;
-  pixman_f_transform to_source{};
-  to_source.m[0][0] = m.a;
-  to_source.m[0][1] = m.b;
-  to_source.m[0][2] = m.a * left + m.b * top + m.c;
-  to_source.m[1][0] = m.d;
-  to_source.m[1][1] = m.e;
-  to_source.m[1][2] = m.d * left + m.e * top + m.f;
-  to_source.m[2][2] = 1.0;
+// The map from layer pixels (relative to the layer's top-left corner) to source pixels, in
+// pixman's fixed point; none when it falls outside pixman's 16.16 range (too far out to draw).
+std::optional<pixman_transform> LayerToSource(const Affine& to_source, const PF_Rect& bounds) {
+  const double left = bounds.left;
+  const double top = bounds.top;
+  pixman_f_transform exact{};
+  exact.m[0][0] = to_source.a;
+  exact.m[0][1] = to_source.b;
+  exact.m[0][2] = to_source.a * left + to_source.b * top + to_source.c;
+  exact.m[1][0] = to_source.d;
+  exact.m[1][1] = to_source.e;
+  exact.m[1][2] = to_source.d * left + to_source.e * top + to_source.f;
+  exact.m[2][2] = 1.0;
   pixman_transform fixed;
-  // Beyond pixman's 16.16 range the placement is too far out to draw.
-  if (!pixman_transform_from_pixman_f_transform(&fixed, &to_source)) return;
-  if (!pixman_image_set_transform(source, &fixed)) return;
-
-  scratch.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-  const PixmanImage target = MakeImage(width, height, scratch.data());
-  if (!target) return;
-  pixman_image_composite32(PIXMAN_OP_SRC, source, nullptr, target.get(), 0, 0, 0, 0, 0, 0, width,
-                           height);
-
-  const size_t bounds_width = static_cast<size_t>(bounds.right - bounds.left);
-  const uint32_t* word = scratch.data();
-  for (A_long y = reach.top; y < reach.bottom; ++y) {
-    uint16_t* sum = sums.data() + 4 * (static_cast<size_t>(y - bounds.top) * bounds_width +
-                                       static_cast<size_t>(reach.left - bounds.left));
-    for (int u = 0; u < width; ++u, ++word, sum += 4) {
-      sum[0] = static_cast<uint16_t>(sum[0] + (*word >> 24));
-      sum[1] = static_cast<uint16_t>(sum[1] + ((*word >> 16) & 0xFF));
-      sum[2] = static_cast<uint16_t>(sum[2] + ((*word >> 8) & 0xFF));
-      sum[3] = static_cast<uint16_t>(sum[3] + (*word & 0xFF));
-    }
-  }
+  if (!pixman_transform_from_pixman_f_transform(&fixed, &exact)) return std::nullopt;
+  return fixed;
 }
+
+PF_Rect Intersection(const PF_Rect& a, const PF_Rect& b) {
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+          std::min(a.bottom, b.bottom)};
+}
+
+PF_Pixel FromWord(uint32_t word) {
+  return {static_cast<A_u_char>(word >> 24), static_cast<A_u_char>(word >> 16),
+          static_cast<A_u_char>(word >> 8), static_cast<A_u_char>(word)};
+}
+
+// Layer pixels are resampled a band of rows at a time, so that the running sums of a motion
+// blur stay in the cache over all its placements.
+constexpr size_t kBandPixels = 32768;
 
 PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
                 const std::vector<std::optional<Placement>>& placements, Layer& layer) {
-  const size_t pixel_count = static_cast<size_t>(layer.bounds.right - layer.bounds.left) *
-                             static_cast<size_t>(layer.bounds.bottom - layer.bounds.top);
+  const PF_Rect& bounds = layer.bounds;
+  const A_long width = bounds.right - bounds.left;
+  const A_long height = bounds.bottom - bounds.top;
+  const A_long band_rows =
+      std::clamp(static_cast<A_long>(kBandPixels / static_cast<size_t>(width)), A_long{1}, height);
+  const size_t band_pixels = static_cast<size_t>(width) * static_cast<size_t>(band_rows);
+  const bool blurred = placements.size() > 1;
+
   std::vector<uint32_t> source_words;
-  std::vector<uint32_t> scratch;
-  std::vector<uint16_t> sums;
+  std::vector<uint32_t> scratch;  // one band of resampled 0xAARRGGBB words
+  std::vector<uint16_t> sums;     // alpha, red, green, blue per band pixel, over the placements
+  std::vector<std::optional<pixman_transform>> transforms;
   try {
     source_words.resize(static_cast<size_t>(src.width) * static_cast<size_t>(src.height));
-    sums.resize(4 * pixel_count);
-    layer.pixels.resize(pixel_count);
-    size_t largest_reach = 0;
+    layer.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), PF_Pixel{});
+    scratch.resize(band_pixels);
+    if (blurred) sums.resize(4 * band_pixels);
     for (const auto& placement : placements) {
-      if (!placement) continue;
-      const PF_Rect& reach = placement->reach;
-      largest_reach = std::max(largest_reach, static_cast<size_t>(reach.right - reach.left) *
-                                                  static_cast<size_t>(reach.bottom - reach.top));
+      transforms.push_back(placement ? LayerToSource(placement->to_source, bounds) : std::nullopt);
     }
-    scratch.reserve(largest_reach);
   } catch (const std::bad_alloc&) {
     return PF_Err_OUT_OF_MEMORY;
   }
 
   CopySource(src, straight, source_words);
   const PixmanImage source = MakeImage(src.width, src.height, source_words.data());
-  if (!source) return PF_Err_OUT_OF_MEMORY;
+  const PixmanImage band_image = MakeImage(width, band_rows, scratch.data());
+  if (!source || !band_image) return PF_Err_OUT_OF_MEMORY;
   pixman_image_set_filter(source.get(),
                           quality == PF_Quality_LO ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR,
                           nullptr, 0);
   pixman_image_set_repeat(source.get(), PIXMAN_REPEAT_NONE);
-  for (const auto& placement : placements) {
-    if (placement) AddPlacement(source.get(), *placement, layer.bounds, scratch, sums);
-  }
 
-  // Placements that drew nothing count as transparent in the average.
-  const unsigned count = static_cast<unsigned>(placements.size());
-  const auto average = [count](uint16_t sum) {
-    return static_cast<A_u_char>((sum + count / 2) / count);
-  };
-  const uint16_t* sum = sums.data();
-  for (PF_Pixel& pixel : layer.pixels) {
-    pixel = {average(sum[0]), average(sum[1]), average(sum[2]), average(sum[3])};
-    sum += 4;
+  for (A_long band_top = bounds.top; band_top < bounds.bottom; band_top += band_rows) {
+    const PF_Rect band{bounds.left, band_top, bounds.right,
+                       std::min(band_top + band_rows, bounds.bottom)};
+    if (blurred) std::fill(sums.begin(), sums.end(), uint16_t{0});
+    for (size_t i = 0; i < placements.size(); ++i) {
+      if (!transforms[i]) continue;
+      const PF_Rect part = Intersection(placements[i]->reach, band);
+      if (IsEmptyRect(part)) continue;
+      // The transform is anchored at the layer's corner for every band, so that splitting
+      // into bands changes no sample.
+      pixman_image_set_transform(source.get(), &*transforms[i]);
+      pixman_image_composite32(PIXMAN_OP_SRC, source.get(), nullptr, band_image.get(),
+                               part.left - bounds.left, part.top - bounds.top, 0, 0,
+                               part.left - bounds.left, part.top - band.top, part.right - part.left,
+                               part.bottom - part.top);
+      for (A_long y = part.top; y < part.bottom; ++y) {
+        const size_t band_row = static_cast<size_t>(y - band.top) * static_cast<size_t>(width);
+        const size_t layer_row = static_cast<size_t>(y - bounds.top) * static_cast<size_t>(width);
+        for (A_long x = part.left - bounds.left; x < part.right - bounds.left; ++x) {
+          const uint32_t word = scratch[band_row + static_cast<size_t>(x)];
+          if (!blurred) {
+            layer.pixels[layer_row + static_cast<size_t>(x)] = FromWord(word);
+            continue;
+          }
+          uint16_t* sum = &sums[4 * (band_row + static_cast<size_t>(x))];
+          sum[0] = static_cast<uint16_t>(sum[0] + (word >> 24));
+          sum[1] = static_cast<uint16_t>(sum[1] + ((word >> 16) & 0xFF));
+          sum[2] = static_cast<uint16_t>(sum[2] + ((word >> 8) & 0xFF));
+          sum[3] = static_cast<uint16_t>(sum[3] + (word & 0xFF));
+        }
+      }
+    }
+    if (!blurred) continue;
+    // Placements that drew nothing count as transparent in the average.
+    constexpr unsigned kCount = kMotionBlurSamples;
+    const auto average = [](uint16_t sum) {
+      return static_cast<A_u_char>((sum + kCount / 2) / kCount);
+    };
+    const uint16_t* sum = sums.data();
+    PF_Pixel* pixel = layer.pixels.data() +
+                      static_cast<size_t>(band.top - bounds.top) * static_cast<size_t>(width);
+    const size_t count = static_cast<size_t>(band.bottom - band.top) * static_cast<size_t>(width);
+    for (size_t i = 0; i < count; ++i, sum += 4) {
+      pixel[i] = {average(sum[0]), average(sum[1]), average(sum[2]), average(sum[3])};
+    }
   }
   return PF_Err_NONE;
 }
