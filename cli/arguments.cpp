@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: MIT
+#include "cli/arguments.h"
+
+#include "cli/cli_error.h"
+
+namespace quorvel::cli {
+
+const char kUsage[] =
+    "usage:\n"
+    "  quorvel-render render SCENE.json -o OUT.png [--frame N] [--module PATH]\n"
+    "  quorvel-render render SCENE.json -o 'out/frame_%04d.png' --frames A-B [--jobs N]\n"
+    "                 [--module PATH]\n"
+    "  quorvel-render sheet SCENE.json -o SHEET.png --frames A-B [--columns C] [--jobs N]\n"
+    "                 [--module PATH]\n"
+    "  quorvel-render describe [MODULE]\n"
+    "\n"
+    "  render    renders one frame (frame 0 unless --frame), or frames A to B into numbered\n"
+    "            files on N threads (default: the machine's hardware threads)\n"
+    "  sheet     renders frames A to B into one contact sheet, C columns wide\n"
+    "  describe  prints the module's PiPL, about text and effect controls\n"
+    "  --module  the plug-in module to load (default: Quorvel.so next to quorvel-render)\n"
+    "\n"
+    "Scene files are described in docs/scene-format.md.\n";
+
+namespace {
+
+int ParseCount(const std::string& text, const std::string& option, int low, int high) {
+  const A_long number = ParseFrameNumber(text, option);
+  if (number < low || number > high) {
+    throw UsageError(option + " '" + text + "': expected a number from " + std::to_string(low) +
+                     " to " + std::to_string(high));
+  }
+  return static_cast<int>(number);
+}
+
+CommandName ParseCommandName(const std::string& word) {
+  if (word == "render") return CommandName::kRender;
+  if (word == "sheet") return CommandName::kSheet;
+  if (word == "describe") return CommandName::kDescribe;
+  if (word == "help" || word == "--help" || word == "-h") return CommandName::kHelp;
+  throw UsageError("unknown command '" + word + "'");
+}
+
+// Each command takes only the options that mean something to it.
+void CheckFits(const Invocation& invocation, const std::vector<std::string>& positional) {
+  const bool renders =
+      invocation.command == CommandName::kRender || invocation.command == CommandName::kSheet;
+  if (!renders) {
+    if (!invocation.output.empty() || invocation.frame || invocation.frames || invocation.jobs ||
+        invocation.columns) {
+      throw UsageError("describe takes no -o, --frame, --frames, --jobs or --columns");
+    }
+    if (positional.size() > 1) throw UsageError("describe takes at most one module");
+    return;
+  }
+  const char* name = invocation.command == CommandName::kRender ? "render" : "sheet";
+  if (positional.size() != 1) {
+    throw UsageError(std::string(name) + " takes one scene file" +
+                     (positional.empty() ? "" : ", not " + std::to_string(positional.size())));
+  }
+  if (invocation.output.empty()) throw UsageError(std::string(name) + " needs -o OUTPUT");
+  if (invocation.command == CommandName::kRender) {
+    if (invocation.frame && invocation.frames) {
+      throw UsageError("render takes --frame or --frames, not both");
+    }
+    if (invocation.columns) throw UsageError("--columns is for sheet");
+  } else {
+    if (!invocation.frames) throw UsageError("sheet needs --frames A-B");
+    if (invocation.frame) throw UsageError("sheet takes --frames, not --frame");
+  }
+}
+
+}  // namespace
+
+Invocation ParseArguments(const std::vector<std::string>& arguments) {
+  Invocation invocation;
+  if (arguments.empty()) throw UsageError("no command given");
+  invocation.command = ParseCommandName(arguments[0]);
+  if (invocation.command == CommandName::kHelp) return invocation;
+
+  std::vector<std::string> positional;
+  bool module_option = false;
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    std::string option = arguments[i];
+    std::optional<std::string> value;
+    const size_t equals = option.find('=');
+    if (option.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = option.substr(equals + 1);
+      option = option.substr(0, equals);
+    }
+    const auto take_value = [&]() -> std::string {
+      if (value) return *value;
+      if (i + 1 >= arguments.size()) throw UsageError(option + " needs a value");
+      return arguments[++i];
+    };
+    if (option == "-o" || option == "--output") {
+      invocation.output = take_value();
+      if (invocation.output.empty()) throw UsageError(option + " needs a file name");
+    } else if (option == "--frame") {
+      invocation.frame = ParseFrameNumber(take_value(), option);
+    } else if (option == "--frames") {
+      invocation.frames = ParseFrameRange(take_value(), option);
+    } else if (option == "--jobs" || option == "-j") {
+      invocation.jobs = ParseCount(take_value(), option, 1, 256);
+    } else if (option == "--columns") {
+      invocation.columns = ParseCount(take_value(), option, 1, 1000);
+    } else if (option == "--module") {
+      invocation.module = take_value();
+      module_option = true;
+    } else if (option.size() > 1 && option[0] == '-') {
+      throw UsageError("unknown option '" + option + "'");
+    } else {
+      positional.push_back(option);
+    }
+  }
+  CheckFits(invocation, positional);
+  if (invocation.command == CommandName::kDescribe) {
+    if (!positional.empty() && module_option) {
+      throw UsageError("describe takes the module as an argument or with --module, not both");
+    }
+    if (!positional.empty()) invocation.module = positional[0];
+  } else {
+    invocation.scene = positional[0];
+  }
+  return invocation;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// The command line of quorvel-render.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/output_path.h"
+
+namespace quorvel::cli {
+
+enum class CommandName { kRender, kSheet, kDescribe, kHelp };
+
+struct Invocation {
+  CommandName command = CommandName::kHelp;
+  std::string scene;                 // render, sheet
+  std::string output;                // render, sheet: -o
+  std::optional<A_long> frame;       // render: --frame
+  std::optional<FrameRange> frames;  // render, sheet: --frames
+  std::optional<int> jobs;           // render, sheet: --jobs (default: hardware threads)
+  std::optional<int> columns;        // sheet: --columns
+  std::string module;                // --module, or describe's argument; empty: the default
+};
+
+// The arguments after the program's name. Throws UsageError.
+Invocation ParseArguments(const std::vector<std::string>& arguments);
+
+extern const char kUsage[];
+
+}  // namespace quorvel::cli

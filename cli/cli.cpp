@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+#include "cli/cli.h"
+
+#include <exception>
+#include <new>
+
+#include "cli/arguments.h"
+#include "cli/cli_error.h"
+#include "cli/describe_command.h"
+#include "cli/render_command.h"
+#include "cli/sheet_command.h"
+
+namespace quorvel::cli {
+
+int RunCli(const std::vector<std::string>& arguments, Console& console) {
+  try {
+    const Invocation invocation = ParseArguments(arguments);
+    switch (invocation.command) {
+      case CommandName::kRender:
+        return RunRender(invocation, console);
+      case CommandName::kSheet:
+        return RunSheet(invocation, console);
+      case CommandName::kDescribe:
+        return RunDescribe(invocation, console);
+      case CommandName::kHelp:
+        console.out << kUsage;
+        return kExitSuccess;
+    }
+  } catch (const UsageError& error) {
+    console.err << "quorvel-render: " << error.what() << "\n\n" << kUsage;
+    return kExitUsage;
+  } catch (const std::bad_alloc&) {
+    console.err << "quorvel-render: out of memory\n";
+    return kExitFailure;
+  } catch (const std::exception& error) {
+    // Scene, module and command errors carry the whole message, place included.
+    console.err << "quorvel-render: " << error.what() << "\n";
+    return kExitFailure;
+  }
+  return kExitFailure;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: MIT
+#include "cli/effect_session.h"
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "cli/cli_error.h"
+#include "cli/effect_settings.h"
+
+namespace quorvel::cli {
+namespace {
+
+const char* ErrorName(PF_Err err) {
+  switch (err) {
+    case PF_Err_NONE:
+      return "PF_Err_NONE";
+    case PF_Err_OUT_OF_MEMORY:
+      return "PF_Err_OUT_OF_MEMORY";
+    case A_Err_MISSING_SUITE:
+      return "A_Err_MISSING_SUITE";
+    case PF_Err_INTERNAL_STRUCT_DAMAGED:
+      return "PF_Err_INTERNAL_STRUCT_DAMAGED";
+    case PF_Err_INVALID_INDEX:
+      return "PF_Err_INVALID_INDEX";
+    case PF_Err_UNRECOGNIZED_PARAM_TYPE:
+      return "PF_Err_UNRECOGNIZED_PARAM_TYPE";
+    case PF_Err_INVALID_CALLBACK:
+      return "PF_Err_INVALID_CALLBACK";
+    case PF_Err_BAD_CALLBACK_PARAM:
+      return "PF_Err_BAD_CALLBACK_PARAM";
+    case PF_Interrupt_CANCEL:
+      return "PF_Interrupt_CANCEL";
+    case PF_Err_CANNOT_PARSE_KEYFRAME_TEXT:
+      return "PF_Err_CANNOT_PARSE_KEYFRAME_TEXT";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+std::string DefaultModulePath() {
+  std::error_code error;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return "Quorvel.so";
+  return (executable.parent_path() / "Quorvel.so").string();
+}
+
+std::string ErrorCodeText(PF_Err err) {
+  const char* name = ErrorName(err);
+  return name != nullptr ? std::string(name) + " (" + std::to_string(err) + ")"
+                         : "error " + std::to_string(err);
+}
+
+std::string CommandProblem(const headless::CommandResult& result, const std::string& what) {
+  std::string problem;
+  if (!result.escaped_exception.empty()) {
+    problem = what + " let an exception out of the plug-in: " + result.escaped_exception;
+  } else if (result.err != PF_Err_NONE) {
+    problem = what + " failed with " + ErrorCodeText(result.err);
+    const PF_OutData& out = result.out_data;
+    if ((out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE) != 0) {
+      const std::string message(out.return_msg, strnlen(out.return_msg, sizeof out.return_msg));
+      if (!message.empty()) problem += ": " + message;
+    }
+  }
+  if (!result.held.Empty()) {
+    problem += (problem.empty() ? "after " + what + " the plug-in still holds "
+                                : "; afterwards the plug-in still holds ") +
+               result.held.Describe();
+  }
+  return problem;
+}
+
+EffectSession::EffectSession(const std::string& module_path,
+                             const headless::InstanceOptions& options)
+    : module_(module_path),
+      instance_(std::make_unique<headless::EffectInstance>(module_, options)) {
+  SetUp();
+}
+
+EffectSession::EffectSession(const std::string& module_path, const SceneFile& scene_file)
+    : module_(module_path),
+      instance_(std::make_unique<headless::EffectInstance>(module_, scene_file.options)) {
+  instance_->mutable_scene() = scene_file.scene;
+  SetUp();
+  ApplyEffectSettings(scene_file, *instance_);
+}
+
+void EffectSession::SetUp() {
+  RunChecked(PF_Cmd_GLOBAL_SETUP, "global set-up");
+  RunChecked(PF_Cmd_PARAMS_SETUP, "parameter set-up");
+}
+
+headless::CommandResult EffectSession::RunChecked(PF_Cmd command, const std::string& what) {
+  const headless::CommandResult result =
+      command == PF_Cmd_PARAMS_SETUP ? instance_->ParamsSetup() : instance_->Run(command);
+  const std::string problem = CommandProblem(result, what);
+  if (!problem.empty()) throw CliError(problem);
+  return result;
+}
+
+headless::OwnedWorld EffectSession::RenderChecked(A_long frame) {
+  headless::RenderedFrame rendered =
+      headless::RenderFrame(*instance_, headless::FrameRequest{frame, {}});
+  const std::string problem =
+      CommandProblem(rendered.result, "render of frame " + std::to_string(frame));
+  if (!problem.empty()) throw CliError(problem);
+  return std::move(rendered.output);
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: MIT
+// The "effect" object of a scene file, checked against the parameters the module registered
+// and given to the effect instance.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/scene_file.h"
+#include "headless/effect_instance.h"
+
+namespace quorvel::cli {
+
+// Sets every value of scene_file.effect on the instance (after its parameter set-up): names,
+// popup choices, types and ranges come from the definitions the module registered. Throws
+// SceneError naming the place ("scenes/x.json: effect.Roundness: 140 is outside 0..100").
+void ApplyEffectSettings(const SceneFile& scene_file, headless::EffectInstance& instance);
+
+// The choices of a registered popup, in order ("Auto", "Square", "Circle").
+std::vector<std::string> PopupChoices(const PF_ParamDef& definition);
+
+// True for parameters that hold a value (not groups, not the input layer).
+bool TakesValue(const PF_ParamDef& definition);
+
+}  // namespace quorvel::cli

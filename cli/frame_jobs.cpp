@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+#include "cli/frame_jobs.h"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "cli/interrupt.h"
+
+namespace quorvel::cli {
+
+int DefaultJobs() {
+  const unsigned threads = std::thread::hardware_concurrency();
+  return threads == 0 ? 1 : static_cast<int>(std::min(threads, 256u));
+}
+
+FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob& job) {
+  std::atomic<long long> next{range.first};
+  std::atomic<bool> failed{false};
+  std::atomic<A_long> done{0};
+  std::mutex failures_mutex;
+  FrameJobsOutcome outcome;
+
+  const auto work = [&] {
+    while (!failed.load() && !StopRequested()) {
+      const long long taken = next.fetch_add(1);
+      if (taken > range.last) return;
+      const auto frame = static_cast<A_long>(taken);
+      std::string message;
+      try {
+        message = job(frame);
+      } catch (const std::exception& error) {
+        message = error.what();
+      } catch (...) {
+        message = "an exception of unknown type";
+      }
+      if (message.empty()) {
+        done.fetch_add(1);
+        continue;
+      }
+      failed.store(true);
+      std::lock_guard<std::mutex> lock(failures_mutex);
+      outcome.failures.push_back({frame, message});
+    }
+  };
+
+  const int threads = static_cast<int>(std::clamp<long long>(jobs, 1, range.Count()));
+  std::vector<std::thread> workers;
+  try {
+    for (int i = 1; i < threads; ++i) workers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Fewer threads than asked for still do every frame.
+  }
+  work();
+  for (std::thread& worker : workers) worker.join();
+
+  std::sort(outcome.failures.begin(), outcome.failures.end(),
+            [](const FrameFailure& a, const FrameFailure& b) { return a.frame < b.frame; });
+  outcome.done = done.load();
+  outcome.interrupted = StopRequested() && next.load() <= range.last;
+  return outcome;
+}
+
+int ReportFrameJobs(const FrameJobsOutcome& outcome, A_long total, Console& console) {
+  for (const FrameFailure& failure : outcome.failures) {
+    console.err << "quorvel-render: frame " << failure.frame << ": " << failure.message << "\n";
+  }
+  if (outcome.interrupted) {
+    console.err << "quorvel-render: interrupted after " << outcome.done << " of " << total
+                << " frames; no file is left half-written\n";
+    return kExitInterrupted;
+  }
+  return outcome.failures.empty() ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#include "cli/interrupt.h"
+
+#include <signal.h>
+
+#include <atomic>
+
+namespace quorvel::cli {
+namespace {
+
+// Only a lock-free atomic may be touched from a signal handler.
+std::atomic<bool> stop_requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void OnStopSignal(int /*signal*/) {
+  RequestStop();
+}
+
+}  // namespace
+
+void InstallInterruptHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+void RequestStop() {
+  stop_requested.store(true);
+}
+
+bool StopRequested() {
+  return stop_requested.load();
+}
+
+void ClearStopRequest() {
+  stop_requested.store(false);
+}
+
+}  // namespace quorvel::cli

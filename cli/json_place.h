@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: MIT
+// Reading a JSON document with the place of every value at hand, so that each complaint names
+// the file and where in it: "scenes/demo.json: composition.width: 0 is outside 1..30000".
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "headless/scene.h"
+#include "hostapi/host_api.h"
+
+namespace quorvel::cli {
+
+// Objects keep their keys in file order, so messages list them as the user wrote them.
+using Json = nlohmann::ordered_json;
+
+// Input that cannot be used; the message names the file and the place in it.
+class SceneError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Parses JSON text. A syntax error, or a key given twice in one object (where one of the two
+// would be silently lost), is a SceneError naming `file` and the line or the place.
+Json ParseJsonText(const std::string& text, const std::string& file);
+
+// A value of a parsed document and where it sits. The document must outlive it.
+class JsonPlace {
+ public:
+  JsonPlace(const Json& value, std::string file, std::string path)
+      : value_(&value), file_(std::move(file)), path_(std::move(path)) {}
+
+  const Json& value() const { return *value_; }
+  const std::string& file() const { return file_; }
+  const std::string& path() const { return path_; }
+
+  // The member or element, which must exist.
+  JsonPlace Member(const std::string& key) const;
+  JsonPlace Element(size_t index) const;
+
+  // Throws SceneError("file: path: message").
+  [[noreturn]] void Fail(const std::string& message) const;
+
+ private:
+  const Json* value_;
+  std::string file_;
+  std::string path_;
+};
+
+// A value as a message shows it: its JSON text, shortened when long.
+std::string Shown(const Json& value);
+// A number as a message shows it: "100", "0.5", "-5".
+std::string ShownNumber(double number);
+
+// The members of an object. Keys outside `known` are refused up front.
+class ObjectReader {
+ public:
+  ObjectReader(const JsonPlace& place, const std::vector<std::string>& known);
+
+  std::optional<JsonPlace> Find(const std::string& key) const;
+
+ private:
+  JsonPlace place_;
+};
+
+// Scalars, each refusing other types and values outside the inclusive range.
+double ReadNumber(const JsonPlace& place, double low, double high);
+int64_t ReadWholeNumber(const JsonPlace& place, int64_t low, int64_t high);
+bool ReadBool(const JsonPlace& place);
+std::string ReadString(const JsonPlace& place);
+// One of the words given; the message lists them.
+std::string ReadChoice(const JsonPlace& place, const std::vector<std::string>& choices);
+// "#rrggbb" (opaque), "#rrggbbaa", [r, g, b] or [r, g, b, a] with channels 0 to 255.
+PF_Pixel ReadColor(const JsonPlace& place);
+// [x, y], each coordinate within -limit..limit.
+headless::Point2 ReadPoint(const JsonPlace& place, double limit);
+
+// True for a list of keyframes ([{"t": ..., "v": ...}, ...]), as opposed to a constant value
+// that is itself a list (a point, a colour).
+bool IsKeyframeList(const Json& value);
+
+template <typename Value>
+struct Keyframe {
+  double seconds;
+  Value value;
+};
+
+// The largest keyframe time taken, in seconds either side of zero.
+inline constexpr double kMaxKeyTime = 1e6;
+
+// Keyframes [{"t": seconds, "v": value}, ...]: at least one, at distinct times, returned
+// sorted by time. `read_value` reads one "v".
+template <typename Value, typename ReadValue>
+std::vector<Keyframe<Value>> ReadKeyframes(const JsonPlace& place, ReadValue read_value) {
+  if (!place.value().is_array() || place.value().empty()) {
+    place.Fail(
+        "expected a value or a non-empty list of keyframes [{\"t\": seconds, \"v\": value}]");
+  }
+  std::vector<Keyframe<Value>> keys;
+  std::vector<std::pair<double, size_t>> times;  // time, element index
+  for (size_t index = 0; index < place.value().size(); ++index) {
+    const JsonPlace element = place.Element(index);
+    const ObjectReader key(element, {"t", "v"});
+    const std::optional<JsonPlace> time = key.Find("t");
+    const std::optional<JsonPlace> value = key.Find("v");
+    if (!time || !value) element.Fail("a keyframe needs both \"t\" (seconds) and \"v\" (value)");
+    const double seconds = ReadNumber(*time, -kMaxKeyTime, kMaxKeyTime);
+    for (const auto& [earlier, earlier_index] : times) {
+      if (earlier == seconds) {
+        time->Fail("a keyframe at " + ShownNumber(seconds) + " s is already given at [" +
+                   std::to_string(earlier_index) + "]");
+      }
+    }
+    times.emplace_back(seconds, index);
+    keys.push_back(Keyframe<Value>{seconds, read_value(*value)});
+  }
+  std::stable_sort(
+      keys.begin(), keys.end(),
+      [](const Keyframe<Value>& a, const Keyframe<Value>& b) { return a.seconds < b.seconds; });
+  return keys;
+}
+
+// A constant or keyframes, read into the headless host's animated value.
+template <typename Value, typename ReadValue>
+headless::Animated<Value> ReadAnimated(const JsonPlace& place, ReadValue read_value) {
+  if (!IsKeyframeList(place.value())) return headless::Animated<Value>(read_value(place));
+  headless::Animated<Value> animated;
+  for (Keyframe<Value>& key : ReadKeyframes<Value>(place, read_value)) {
+    animated.keys.push_back({key.seconds, std::move(key.value)});
+  }
+  animated.constant = animated.keys.front().value;
+  return animated;
+}
+
+}  // namespace quorvel::cli

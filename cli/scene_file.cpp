@@ -1,0 +1,273 @@
+// SPDX-License-Identifier: MIT
+#include "cli/scene_file.h"
+
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <utility>
+
+#include "cli/font_check.h"
+#include "headless/text_outlines.h"
+
+namespace quorvel::cli {
+namespace {
+
+using headless::Point2;
+
+constexpr double kMinFrameRate = 1;
+constexpr double kMaxFrameRate = 1000;
+// Frame rates and downsample factors given as numbers are found as fractions with
+// denominators up to this.
+constexpr int64_t kLargestDenominator = 1000;
+constexpr double kMaxDuration = 86400;
+constexpr double kMaxCoordinate = 100000;
+constexpr size_t kMaxTextBytes = 10000;
+
+struct Fraction {
+  int64_t numerator;
+  int64_t denominator;
+};
+
+// "30000/1001": two whole numbers of at most nine digits.
+std::optional<Fraction> ParseFraction(const std::string& text) {
+  const size_t slash = text.find('/');
+  if (slash == std::string::npos) return std::nullopt;
+  const std::string parts[2] = {text.substr(0, slash), text.substr(slash + 1)};
+  int64_t values[2] = {0, 0};
+  for (int i = 0; i < 2; ++i) {
+    if (parts[i].empty() || parts[i].size() > 9) return std::nullopt;
+    for (const char c : parts[i]) {
+      if (c < '0' || c > '9') return std::nullopt;
+      values[i] = values[i] * 10 + (c - '0');
+    }
+  }
+  return Fraction{values[0], values[1]};
+}
+
+// The fraction with the smallest denominator that equals the number (to double precision).
+std::optional<Fraction> AsFraction(double number) {
+  for (int64_t denominator = 1; denominator <= kLargestDenominator; ++denominator) {
+    const double scaled = number * static_cast<double>(denominator);
+    const double whole = std::round(scaled);
+    if (std::fabs(scaled - whole) <= 1e-9 * std::fmax(1.0, std::fabs(scaled))) {
+      return Fraction{static_cast<int64_t>(whole), denominator};
+    }
+  }
+  return std::nullopt;
+}
+
+// Video rates a hair under a whole number (29.97 is 30000/1001 frames a second) are written
+// in that exact form, as hosts keep them; 2997/100 would drift from the footage's clock.
+std::optional<Fraction> AsVideoRate(double rate) {
+  const double whole_rate = std::round(rate * 1.001);
+  if (std::fabs(whole_rate * 1000.0 / 1001.0 - rate) < 0.005) {
+    return Fraction{static_cast<int64_t>(whole_rate) * 1000, 1001};
+  }
+  return std::nullopt;
+}
+
+void ReadFrameRate(const JsonPlace& place, headless::Composition& composition) {
+  const std::string range = ShownNumber(kMinFrameRate) + ".." + ShownNumber(kMaxFrameRate);
+  std::optional<Fraction> rate;
+  if (place.value().is_string()) {
+    rate = ParseFraction(place.value().get<std::string>());
+    if (!rate)
+      place.Fail("expected frames per second as a number or \"num/den\", found " +
+                 Shown(place.value()));
+    if (rate->denominator == 0 || rate->numerator == 0) place.Fail("a frame rate cannot be zero");
+    const double value =
+        static_cast<double>(rate->numerator) / static_cast<double>(rate->denominator);
+    if (value < kMinFrameRate || value > kMaxFrameRate) {
+      place.Fail(Shown(place.value()) + " is outside " + range + " frames a second");
+    }
+  } else {
+    const double value = ReadNumber(place, kMinFrameRate, kMaxFrameRate);
+    rate =
+        std::round(value) == value ? Fraction{static_cast<int64_t>(value), 1} : AsVideoRate(value);
+    if (!rate) rate = AsFraction(value);
+    if (!rate) {
+      place.Fail(Shown(place.value()) + " is not a fraction with a denominator up to " +
+                 std::to_string(kLargestDenominator) + "; write it as \"num/den\"");
+    }
+  }
+  composition.time_scale = static_cast<A_u_long>(rate->numerator);
+  composition.frame_duration = static_cast<A_long>(rate->denominator);
+}
+
+// The longest duration whose frame times stay inside the host's 32-bit time values.
+double LongestDuration(const headless::Composition& composition) {
+  return static_cast<double>(std::numeric_limits<A_long>::max() - composition.frame_duration) /
+         composition.time_scale;
+}
+
+void ReadComposition(const JsonPlace& place, headless::Composition& composition) {
+  const ObjectReader reader(place, {"width", "height", "fps", "duration", "background",
+                                    "motion_blur", "shutter_angle", "shutter_phase"});
+  if (auto width = reader.Find("width")) {
+    composition.width = static_cast<int32_t>(ReadWholeNumber(*width, 1, PF_MAX_WORLD_WIDTH));
+  }
+  if (auto height = reader.Find("height")) {
+    composition.height = static_cast<int32_t>(ReadWholeNumber(*height, 1, PF_MAX_WORLD_HEIGHT));
+  }
+  // The duration is checked against the frame rate, so the rate comes first.
+  if (auto fps = reader.Find("fps")) ReadFrameRate(*fps, composition);
+  const std::optional<JsonPlace> duration = reader.Find("duration");
+  if (duration) {
+    composition.duration_seconds = ReadNumber(*duration, 0, kMaxDuration);
+    if (composition.duration_seconds <= 0) duration->Fail("the duration must be more than 0 s");
+  }
+  if (composition.duration_seconds > LongestDuration(composition)) {
+    const std::string why = ShownNumber(composition.duration_seconds) +
+                            " s is longer than this frame rate allows (" +
+                            ShownNumber(std::floor(LongestDuration(composition))) + " s)";
+    if (duration) duration->Fail(why);
+    place.Fail("duration: the default of " + why);
+  }
+  if (auto background = reader.Find("background")) composition.background = ReadColor(*background);
+  if (auto blur = reader.Find("motion_blur")) composition.motion_blur = ReadBool(*blur);
+  if (auto angle = reader.Find("shutter_angle")) {
+    composition.shutter_angle_degrees = ReadNumber(*angle, 0, 720);
+  }
+  if (auto phase = reader.Find("shutter_phase")) {
+    composition.shutter_phase_degrees = ReadNumber(*phase, -360, 360);
+  }
+}
+
+std::string ReadText(const JsonPlace& place) {
+  std::string text = ReadString(place);
+  if (text.size() > kMaxTextBytes) {
+    place.Fail("the text is " + std::to_string(text.size()) + " bytes long; at most " +
+               std::to_string(kMaxTextBytes) + " are taken");
+  }
+  return text;
+}
+
+headless::TextAlignment ReadAlignment(const JsonPlace& place) {
+  const std::string alignment = ReadChoice(place, {"left", "center", "right"});
+  if (alignment == "center") return headless::TextAlignment::kCenter;
+  if (alignment == "right") return headless::TextAlignment::kRight;
+  return headless::TextAlignment::kLeft;
+}
+
+void ReadLayer(const JsonPlace& place, headless::TextLayer& layer) {
+  const ObjectReader reader(
+      place, {"text", "font", "style", "size", "color", "position", "alignment", "motion_blur"});
+  if (auto text = reader.Find("text")) layer.text = ReadAnimated<std::string>(*text, ReadText);
+  if (auto size = reader.Find("size")) {
+    layer.font_size = ReadNumber(*size, 0, headless::kMaxFontSize);
+    if (layer.font_size <= 0) size->Fail("the font size must be more than 0 pixels");
+  }
+  if (auto color = reader.Find("color")) layer.color = ReadColor(*color);
+  if (auto position = reader.Find("position")) {
+    layer.position = ReadAnimated<Point2>(
+        *position, [](const JsonPlace& point) { return ReadPoint(point, kMaxCoordinate); });
+  }
+  if (auto alignment = reader.Find("alignment")) layer.alignment = ReadAlignment(*alignment);
+  if (auto blur = reader.Find("motion_blur")) layer.motion_blur = ReadBool(*blur);
+
+  const std::optional<JsonPlace> font = reader.Find("font");
+  const std::optional<JsonPlace> style = reader.Find("style");
+  if (font) layer.font_family = ReadString(*font);
+  if (style) layer.font_style = ReadString(*style);
+  const FontCheck check = CheckFont(layer.font_family, layer.font_style);
+  if (check.outcome == FontCheck::Outcome::kFound) return;
+  const bool blame_style = check.outcome == FontCheck::Outcome::kUnknownStyle;
+  const std::optional<JsonPlace>& blamed = blame_style ? style : font;
+  if (blamed) blamed->Fail(check.message);
+  place.Fail(std::string(blame_style ? "style" : "font") + ": " + check.message);
+}
+
+PF_RationalScale ReadDownsample(const JsonPlace& place) {
+  std::optional<Fraction> factor;
+  if (place.value().is_string()) {
+    factor = ParseFraction(place.value().get<std::string>());
+    if (!factor) {
+      place.Fail("expected a fraction such as \"1/2\" or a number, found " + Shown(place.value()));
+    }
+    if (factor->denominator == 0) place.Fail("the denominator cannot be zero");
+  } else {
+    const double value = ReadNumber(place, 0, 1);
+    factor = AsFraction(value);
+    if (!factor)
+      place.Fail(Shown(place.value()) + " is not a simple fraction; write it as \"1/3\"");
+  }
+  if (factor->numerator == 0 || factor->numerator > factor->denominator ||
+      factor->denominator > kLargestDenominator) {
+    place.Fail(Shown(place.value()) +
+               " is not a downsample factor: a fraction above 0, at most 1," +
+               " with a denominator up to " + std::to_string(kLargestDenominator));
+  }
+  return PF_RationalScale{static_cast<A_long>(factor->numerator),
+                          static_cast<A_u_long>(factor->denominator)};
+}
+
+void ReadHost(const JsonPlace& place, headless::InstanceOptions& options) {
+  const ObjectReader reader(place, {"application", "downsample_x", "downsample_y", "quality"});
+  if (auto application = reader.Find("application")) {
+    options.application =
+        ReadChoice(*application, {"After Effects", "Premiere Pro"}) == "Premiere Pro"
+            ? headless::kApplicationPremierePro
+            : headless::kApplicationAfterEffects;
+  }
+  if (auto x = reader.Find("downsample_x")) options.downsample_x = ReadDownsample(*x);
+  if (auto y = reader.Find("downsample_y")) options.downsample_y = ReadDownsample(*y);
+  if (auto quality = reader.Find("quality")) {
+    options.quality =
+        ReadChoice(*quality, {"high", "low"}) == "high" ? PF_Quality_HI : PF_Quality_LO;
+  }
+}
+
+}  // namespace
+
+SceneFile ParseSceneFile(const std::string& text, const std::string& file) {
+  const Json document = ParseJsonText(text, file);
+  const JsonPlace top(document, file, "");
+  const ObjectReader reader(top, {"composition", "layer", "host", "effect"});
+
+  SceneFile scene_file;
+  scene_file.file = file;
+  if (auto composition = reader.Find("composition")) {
+    ReadComposition(*composition, scene_file.scene.composition);
+  }
+  const Json no_layer = Json::object();
+  ReadLayer(reader.Find("layer").value_or(JsonPlace(no_layer, file, "layer")),
+            scene_file.scene.layer);
+  if (auto host = reader.Find("host")) ReadHost(*host, scene_file.options);
+  if (auto effect = reader.Find("effect")) {
+    if (!effect->value().is_object()) effect->Fail("expected an object of parameter values");
+    scene_file.effect = effect->value();
+  }
+  return scene_file;
+}
+
+SceneFile LoadSceneFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw SceneError(path.string() + ": cannot open the scene file");
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw SceneError(path.string() + ": cannot read the scene file");
+  return ParseSceneFile(text.str(), path.string());
+}
+
+A_long FrameCount(const headless::Composition& composition) {
+  const double frames =
+      composition.duration_seconds * composition.time_scale / composition.frame_duration;
+  // A duration a rounding error past a whole number of frames does not start another one.
+  const double count = std::ceil(frames - 1e-6);
+  return count < 1 ? 1 : static_cast<A_long>(count);
+}
+
+FrameRange CheckFramesInScene(const SceneFile& scene_file, const FrameRange& range) {
+  const A_long count = FrameCount(scene_file.scene.composition);
+  if (range.last >= count) {
+    throw SceneError(scene_file.file + ": frame " + std::to_string(range.last) +
+                     " is past the end of the composition (frames 0 to " +
+                     std::to_string(count - 1) + ")");
+  }
+  return range;
+}
+
+}  // namespace quorvel::cli
