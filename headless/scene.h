@@ -70,8 +70,10 @@ struct TextLayer {
 struct Composition {
   int32_t width = 1920;  // the layer has the composition's size and sits at its origin
   int32_t height = 1080;
-  A_u_long time_scale = 30;   // time units per second
-  A_long frame_duration = 1;  // time units per frame (time_step)
+  // Time units fine enough that instants within a frame (the shutter's) are whole units, as a
+  // host's are: 30 frames per second.
+  A_u_long time_scale = 3000;   // time units per second
+  A_long frame_duration = 100;  // time units per frame (time_step)
   double duration_seconds = 5;
   bool motion_blur = false;
   double shutter_angle_degrees = 180;

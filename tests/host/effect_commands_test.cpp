@@ -34,8 +34,9 @@ TEST(EffectCommands, FillInDataAsAHostDoes) {
   EXPECT_EQ(EffectInstance::FromEffectRef(seen.effect_ref), &effect.instance);
   EXPECT_EQ(seen.downsample_x.den, 2u);
   EXPECT_EQ(seen.downsample_y.den, 4u);
-  EXPECT_EQ(seen.time_scale, 30u);
-  EXPECT_EQ(seen.time_step, 1);
+  // The default composition runs at 30 frames per second in units of 1/3000 s.
+  EXPECT_EQ(seen.time_scale, 3000u);
+  EXPECT_EQ(seen.time_step, 100);
   // The default composition's shutter: 180 degrees is half a frame, -90 a quarter before.
   EXPECT_EQ(seen.shutter_angle, 0x8000);
   EXPECT_EQ(seen.shutter_phase, -0x4000);
