@@ -8,7 +8,7 @@
 namespace quorvel::cli {
 
 // Cells are the frames scaled down to at most this width (never up).
-inline constexpr int kSheetCellWidth = 480;
+inline constexpr int kSheetCellWidth = 320;
 
 // Returns the exit code; throws CliError, SceneError or ModuleError for what stops it before
 // any frame is rendered.
