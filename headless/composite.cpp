@@ -51,7 +51,7 @@ bool IsZero(const PF_Pixel& pixel) {
 // coverage is null for a uniform coverage of opacity.
 template <PF_TransferMode kMode>
 void CombineRows(const Layer& layer, const A_u_char* coverage, A_u_char opacity,
-                 PF_EffectWorld& dst) {
+                 bool straight_destination, PF_EffectWorld& dst) {
   const PF_Rect& bounds = layer.bounds;
   const PF_Pixel* source = layer.pixels.data();
   for (A_long y = bounds.top; y < bounds.bottom; ++y) {
@@ -61,7 +61,11 @@ void CombineRows(const Layer& layer, const A_u_char* coverage, A_u_char opacity,
       // Without coverage every mode leaves the destination as it is, and so does a source
       // that is all zero in the modes that keep the destination under transparency.
       if (c == 0 || (TransparentSourceKeepsDestination(kMode) && IsZero(*source))) continue;
-      row[x] = Combine<kMode>(*source, c, row[x]);
+      if (straight_destination) {
+        row[x] = Unpremultiply(Combine<kMode>(*source, c, Premultiply(row[x])));
+      } else {
+        row[x] = Combine<kMode>(*source, c, row[x]);
+      }
     }
   }
 }
@@ -93,6 +97,20 @@ PF_Pixel Premultiply(const PF_Pixel& straight) {
           MultiplyChannels(straight.blue, straight.alpha)};
 }
 
+PF_Pixel Unpremultiply(const PF_Pixel& premultiplied) {
+  const unsigned alpha = premultiplied.alpha;
+  if (alpha == 0) return PF_Pixel{0, 0, 0, 0};
+  const auto channel = [alpha](unsigned value) {
+    return static_cast<A_u_char>(std::min((value * 255 + alpha / 2) / alpha, 255u));
+  };
+  return {premultiplied.alpha, channel(premultiplied.red), channel(premultiplied.green),
+          channel(premultiplied.blue)};
+}
+
+bool HasStraightDestination(PF_ModeFlags mode_flags, const PF_EffectWorld& dst) {
+  return mode_flags == PF_MF_Alpha_STRAIGHT && IsPluginWorld(dst);
+}
+
 bool IsSupportedTransferMode(PF_TransferMode mode) {
   return mode == PF_Xfer_COPY || mode == PF_Xfer_BEHIND || mode == PF_Xfer_IN_FRONT ||
          mode == PF_Xfer_MULTIPLY_ALPHA || mode == PF_Xfer_MULTIPLY_NOT_ALPHA;
@@ -117,7 +135,7 @@ PF_Err CheckComposite(PF_ModeFlags mode_flags, const PF_CompositeMode* mode,
 }
 
 PF_Err CompositeLayer(const Layer& layer, PF_TransferMode mode, A_u_char opacity,
-                      const PF_MaskWorld* mask, PF_EffectWorld& dst) {
+                      const PF_MaskWorld* mask, bool straight_destination, PF_EffectWorld& dst) {
   const PF_Rect& bounds = layer.bounds;
   if (IsEmptyRect(bounds)) return PF_Err_NONE;
   const size_t width = static_cast<size_t>(bounds.right - bounds.left);
@@ -136,19 +154,19 @@ PF_Err CompositeLayer(const Layer& layer, PF_TransferMode mode, A_u_char opacity
   const A_u_char* covered = mask != nullptr ? coverage.data() : nullptr;
   switch (mode) {
     case PF_Xfer_COPY:
-      CombineRows<PF_Xfer_COPY>(layer, covered, opacity, dst);
+      CombineRows<PF_Xfer_COPY>(layer, covered, opacity, straight_destination, dst);
       break;
     case PF_Xfer_BEHIND:
-      CombineRows<PF_Xfer_BEHIND>(layer, covered, opacity, dst);
+      CombineRows<PF_Xfer_BEHIND>(layer, covered, opacity, straight_destination, dst);
       break;
     case PF_Xfer_IN_FRONT:
-      CombineRows<PF_Xfer_IN_FRONT>(layer, covered, opacity, dst);
+      CombineRows<PF_Xfer_IN_FRONT>(layer, covered, opacity, straight_destination, dst);
       break;
     case PF_Xfer_MULTIPLY_ALPHA:
-      CombineRows<PF_Xfer_MULTIPLY_ALPHA>(layer, covered, opacity, dst);
+      CombineRows<PF_Xfer_MULTIPLY_ALPHA>(layer, covered, opacity, straight_destination, dst);
       break;
     case PF_Xfer_MULTIPLY_NOT_ALPHA:
-      CombineRows<PF_Xfer_MULTIPLY_NOT_ALPHA>(layer, covered, opacity, dst);
+      CombineRows<PF_Xfer_MULTIPLY_NOT_ALPHA>(layer, covered, opacity, straight_destination, dst);
       break;
     default:
       return PF_Err_BAD_CALLBACK_PARAM;

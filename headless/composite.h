@@ -16,6 +16,9 @@ inline A_u_char MultiplyChannels(unsigned x, unsigned y) {
 }
 
 PF_Pixel Premultiply(const PF_Pixel& straight);
+// The straight colour of a premultiplied pixel (rounded, at most 255); transparent black for
+// alpha 0.
+PF_Pixel Unpremultiply(const PF_Pixel& premultiplied);
 
 // Supported: PF_Xfer_COPY, PF_Xfer_BEHIND, PF_Xfer_IN_FRONT, PF_Xfer_MULTIPLY_ALPHA and
 // PF_Xfer_MULTIPLY_NOT_ALPHA. Every other mode is refused with PF_Err_BAD_CALLBACK_PARAM.
@@ -54,8 +57,16 @@ struct Layer {
 // inverted) at that pixel. The mask world's top-left pixel sits at mask->offset in the
 // destination; outside the mask world the alpha counts as 0. The mask is read in full before
 // any pixel is written, so the mask may be the destination itself.
+// With straight_destination the destination holds straight colour: each pixel combined is
+// premultiplied first and unpremultiplied after; pixels left alone stay as they are.
 // The mode and mask must have been checked; out of memory is PF_Err_OUT_OF_MEMORY.
 PF_Err CompositeLayer(const Layer& layer, PF_TransferMode mode, A_u_char opacity,
-                      const PF_MaskWorld* mask, PF_EffectWorld& dst);
+                      const PF_MaskWorld* mask, bool straight_destination, PF_EffectWorld& dst);
+
+// The alpha mode of a call's destination. The host's own worlds (input, output) hold
+// premultiplied colour. A world the plug-in made holds whatever the plug-in put there, which
+// the host learns only from the call: with PF_MF_Alpha_STRAIGHT it is taken as straight, like
+// the source, and left straight.
+bool HasStraightDestination(PF_ModeFlags mode_flags, const PF_EffectWorld& dst);
 
 }  // namespace quorvel::headless

@@ -53,7 +53,8 @@ PF_Err TransferRect(PF_ProgPtr, PF_Quality, PF_ModeFlags mode_flags, PF_Field,
     const PF_Pixel* row = WorldRow(*src_world, static_cast<A_long>(y));
     for (int64_t x = left; x < right; ++x) *out++ = straight ? Premultiply(row[x]) : row[x];
   }
-  return CompositeLayer(layer, comp_mode->xfer, comp_mode->opacity, mask_world, *dst_world);
+  return CompositeLayer(layer, comp_mode->xfer, comp_mode->opacity, mask_world,
+                        HasStraightDestination(mode_flags, *dst_world), *dst_world);
 }
 
 }  // namespace quorvel::headless

@@ -312,7 +312,8 @@ PF_Err TransformWorld(PF_ProgPtr, PF_Quality quality, PF_ModeFlags mode_flags, P
           Resample(*src_world, mode_flags == PF_MF_Alpha_STRAIGHT, quality, placements, layer)) {
     return err;
   }
-  return CompositeLayer(layer, comp_mode->xfer, comp_mode->opacity, mask_world, *dst_world);
+  return CompositeLayer(layer, comp_mode->xfer, comp_mode->opacity, mask_world,
+                        HasStraightDestination(mode_flags, *dst_world), *dst_world);
 }
 
 }  // namespace quorvel::headless

@@ -24,7 +24,8 @@ inline constexpr A_long kMaxTransformMatrices = 64;
 // element, along the list. The result is composited in the transfer mode at the opacity of
 // comp_mode through the optional mask (see CompositeLayer), only inside dest_rect (the whole
 // destination when null) clipped to the destination. The source is premultiplied, or
-// straight when mode_flags is PF_MF_Alpha_STRAIGHT.
+// straight when mode_flags is PF_MF_Alpha_STRAIGHT (and then so is a destination the plug-in
+// made, see HasStraightDestination).
 // Null worlds, no matrix or more than kMaxTransformMatrices, non-finite or non-affine matrices
 // are PF_Err_BAD_CALLBACK_PARAM; a placement that is singular or too far out for the
 // resampler draws nothing. Field plays no part.

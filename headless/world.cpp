@@ -41,21 +41,27 @@ class WorldRegistry {
     }
     return true;
   }
+  bool Contains(const PF_EffectWorld& world, WorldOwner owner) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = worlds_.find(world.data);
+    return found != worlds_.end() && Matches(found->second, world, owner);
+  }
   // Takes out the entry that matches the record and owner exactly.
   bool Remove(const PF_EffectWorld& world, WorldOwner owner) {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto found = worlds_.find(world.data);
     if (found == worlds_.end()) return false;
-    const LiveWorld& live = found->second;
-    if (live.owner != owner || live.width != world.width || live.height != world.height ||
-        live.rowbytes != world.rowbytes) {
-      return false;
-    }
+    if (!Matches(found->second, world, owner)) return false;
     worlds_.erase(found);
     return true;
   }
 
  private:
+  static bool Matches(const LiveWorld& live, const PF_EffectWorld& world, WorldOwner owner) {
+    return live.owner == owner && live.width == world.width && live.height == world.height &&
+           live.rowbytes == world.rowbytes;
+  }
+
   std::mutex mutex_;
   std::unordered_map<void*, LiveWorld> worlds_;
 };
@@ -115,6 +121,10 @@ PF_Err FreeWorld(WorldOwner owner, PF_EffectWorld& world) {
   std::free(world.data);
   world = PF_EffectWorld{};
   return PF_Err_NONE;
+}
+
+bool IsPluginWorld(const PF_EffectWorld& world) {
+  return world.data != nullptr && WorldRegistry::Instance().Contains(world, WorldOwner::kPlugin);
 }
 
 OwnedWorld::OwnedWorld(A_long width, A_long height) {

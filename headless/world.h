@@ -41,6 +41,9 @@ PF_Err AllocateWorld(A_long width, A_long height, bool clear, WorldOwner owner,
 // (unknown, disposed already, or someone else's) is PF_Err_BAD_CALLBACK_PARAM and untouched.
 PF_Err FreeWorld(WorldOwner owner, PF_EffectWorld& world);
 
+// True for a live world that the plug-in made (through PF_NewWorld or utils->new_world).
+bool IsPluginWorld(const PF_EffectWorld& world);
+
 // A world that the host itself makes and owns (input layers, outputs, test images).
 class OwnedWorld {
  public:

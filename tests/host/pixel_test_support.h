@@ -25,6 +25,25 @@ inline void PrintTo(const Argb& pixel, std::ostream* out) {
        << pixel.blue << ")";
 }
 
+// A world made the way the plug-in makes its working worlds, disposed of the same way.
+class PluginWorld {
+ public:
+  PluginWorld(A_long width, A_long height) {
+    if (NewWorld(nullptr, width, height, 1, PF_PixelFormat_ARGB32, &world_) != PF_Err_NONE) {
+      world_ = PF_EffectWorld{};
+    }
+  }
+  ~PluginWorld() { DisposeWorld(nullptr, &world_); }
+  PluginWorld(const PluginWorld&) = delete;
+  PluginWorld& operator=(const PluginWorld&) = delete;
+
+  PF_EffectWorld* get() { return &world_; }
+  PF_Pixel& At(A_long x, A_long y) { return PixelAt(world_, x, y); }
+
+ private:
+  PF_EffectWorld world_{};
+};
+
 inline PF_Pixel Pixel(int alpha, int red, int green, int blue) {
   return {static_cast<A_u_char>(alpha), static_cast<A_u_char>(red), static_cast<A_u_char>(green),
           static_cast<A_u_char>(blue)};

@@ -88,6 +88,20 @@ TEST(TransferRectModes, StraightSourceIsPremultipliedFirst) {
             (Argb{128, 100, 0, 0}));
 }
 
+TEST(TransferRectModes, StraightCallTakesAPluginWorldAsStraightToo) {
+  // Straight half red behind straight half blue: both premultiplied, combined as above
+  // (192, 64, 0, 128), and unpremultiplied again: 64 × 255/192 and 128 × 255/192.
+  OwnedWorld src(1, 1);
+  src.At(0, 0) = Pixel(128, 255, 0, 0);
+  test::PluginWorld dst(1, 1);
+  dst.At(0, 0) = Pixel(128, 0, 0, 255);
+  const PF_CompositeMode mode = Mode(PF_Xfer_BEHIND);
+  ASSERT_EQ(TransferRect(nullptr, PF_Quality_HI, PF_MF_Alpha_STRAIGHT, PF_Field_FRAME, nullptr,
+                         src.get(), &mode, nullptr, 0, 0, dst.get()),
+            PF_Err_NONE);
+  EXPECT_EQ(ArgbOf(dst.At(0, 0)), (Argb{192, 85, 0, 170}));
+}
+
 TEST(TransferRectModes, OpacityScalesTheSource) {
   EXPECT_EQ(TransferOne(Pixel(255, 255, 0, 0), Pixel(0, 0, 0, 0), PF_Xfer_IN_FRONT,
                         PF_MF_Alpha_PREMUL, 128),

@@ -168,6 +168,36 @@ TEST(TransformWorld, StraightSourceIsPremultipliedFirst) {
   EXPECT_EQ(ArgbOf(dst.At(0, 0)), (Argb{128, 100, 50, 0}));
 }
 
+TEST(TransformWorld, StraightCallKeepsAPluginWorldStraight) {
+  OwnedWorld src(1, 1);
+  src.At(0, 0) = Pixel(128, 255, 0, 0);
+  test::PluginWorld dst(1, 1);
+  const PF_FloatMatrix identity = Translation(0, 0);
+  const PF_CompositeMode mode = Mode(PF_Xfer_IN_FRONT);
+  ASSERT_EQ(TransformWorld(nullptr, PF_Quality_HI, PF_MF_Alpha_STRAIGHT, PF_Field_FRAME, src.get(),
+                           &mode, nullptr, &identity, 1, 1, nullptr, dst.get()),
+            PF_Err_NONE);
+  EXPECT_EQ(ArgbOf(dst.At(0, 0)), (Argb{128, 255, 0, 0}));
+}
+
+TEST(TransformWorld, FillBehindAStraightBorderWorldKeepsBothColours) {
+  // The border world holds straight colour, with the border's colour even where its alpha
+  // is 0; taken as premultiplied it would add red to the blue fill.
+  OwnedWorld fill(2, 1);
+  test::FillWorld(fill, Pixel(255, 0, 0, 255));
+  test::PluginWorld border(2, 1);
+  border.At(0, 0) = Pixel(0, 255, 0, 0);
+  border.At(1, 0) = Pixel(128, 255, 0, 0);
+  const PF_FloatMatrix identity = Translation(0, 0);
+  const PF_CompositeMode mode = Mode(PF_Xfer_BEHIND);
+  ASSERT_EQ(TransformWorld(nullptr, PF_Quality_HI, PF_MF_Alpha_STRAIGHT, PF_Field_FRAME, fill.get(),
+                           &mode, nullptr, &identity, 1, 1, nullptr, border.get()),
+            PF_Err_NONE);
+  EXPECT_EQ(ArgbOf(border.At(0, 0)), (Argb{255, 0, 0, 255}));
+  // Half red over blue: red 128, blue 255 × 127/255, opaque, so straight as it stands.
+  EXPECT_EQ(ArgbOf(border.At(1, 0)), (Argb{255, 128, 0, 127}));
+}
+
 TEST(TransformWorld, BehindPutsTheSourceUnderTheDestination) {
   OwnedWorld src(1, 1);
   src.At(0, 0) = Pixel(128, 128, 0, 0);
