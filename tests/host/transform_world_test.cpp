@@ -49,13 +49,13 @@ PF_Err Transform(const OwnedWorld& src, OwnedWorld& dst, const PF_FloatMatrix* m
                         matrices, count, src2dst, dest_rect, dst.get());
 }
 
-// A source whose every pixel differs: premultiplied, alpha 200 or 255.
+// A source whose neighbouring pixels differ: premultiplied, alpha 200 or 255.
 OwnedWorld Pattern(A_long width, A_long height) {
   OwnedWorld world(width, height);
   for (A_long y = 0; y < height; ++y) {
     for (A_long x = 0; x < width; ++x) {
       const int alpha = (x + y) % 2 == 0 ? 255 : 200;
-      world.At(x, y) = Pixel(alpha, 20 * x + 5, 30 * y + 7, alpha / 2);
+      world.At(x, y) = Pixel(alpha, (20 * x + 5) % 201, (30 * y + 7) % 201, alpha / 2);
     }
   }
   return world;
@@ -121,6 +121,21 @@ TEST(TransformWorld, QuarterTurnClockwiseMapsTheCorners) {
   EXPECT_EQ(ArgbOf(dst.At(0, 2)), (Argb{255, 4, 0, 0}));  // bottom right to bottom left
 }
 
+TEST(TransformWorld, LargeSourceShiftsExactlyAcrossManyRows) {
+  // Large enough that the layer is resampled in several bands of rows.
+  const OwnedWorld src = Pattern(300, 250);
+  OwnedWorld dst(310, 260);
+  const PF_FloatMatrix shift = Translation(3, 7);
+  ASSERT_EQ(Transform(src, dst, &shift, 1), PF_Err_NONE);
+  for (A_long y = 0; y < 250; ++y) {
+    for (A_long x = 0; x < 300; ++x) {
+      ASSERT_EQ(ArgbOf(dst.At(x + 3, y + 7)), ArgbOf(src.At(x, y))) << "at " << x << ", " << y;
+    }
+  }
+  EXPECT_EQ(ArgbOf(dst.At(2, 100)), (Argb{0, 0, 0, 0}));
+  EXPECT_EQ(ArgbOf(dst.At(100, 6)), (Argb{0, 0, 0, 0}));
+}
+
 TEST(TransformWorld, HalfPixelShiftBlendsNeighboursBilinearly) {
   OwnedWorld src(1, 1);
   src.At(0, 0) = Pixel(255, 255, 255, 255);
@@ -142,6 +157,20 @@ TEST(TransformWorld, TwoEqualMatricesGiveTheSameAsOne) {
   const PF_FloatMatrix pair[2] = {turn, turn};
   ASSERT_EQ(Transform(src, once, &turn, 1), PF_Err_NONE);
   ASSERT_EQ(Transform(src, twice, pair, 2), PF_Err_NONE);
+  EXPECT_TRUE(SameWorlds(once, twice));
+}
+
+TEST(TransformWorld, TwoEqualMatricesGiveTheSameAsOneOnALargeWorld) {
+  const OwnedWorld src = Pattern(260, 200);
+  OwnedWorld once(400, 400);
+  OwnedWorld twice(400, 400);
+  const double angle = -20.0 * std::acos(-1.0) / 180.0;
+  const PF_FloatMatrix turn =
+      Matrix(std::cos(angle), std::sin(angle), -std::sin(angle), std::cos(angle), 60.5, 140.25);
+  const PF_FloatMatrix pair[2] = {turn, turn};
+  ASSERT_EQ(Transform(src, once, &turn, 1), PF_Err_NONE);
+  ASSERT_EQ(Transform(src, twice, pair, 2), PF_Err_NONE);
+  EXPECT_GE(once.At(216, 189).alpha, 200);  // where the source's centre lands
   EXPECT_TRUE(SameWorlds(once, twice));
 }
 
