@@ -28,7 +28,12 @@ set_target_properties(Quorvel PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
 if(NOT WIN32)
   target_link_options(Quorvel PRIVATE
                       "LINKER:--version-script=${PROJECT_SOURCE_DIR}/host/exports.map"
-                      "LINKER:--no-undefined" "LINKER:--exclude-libs,ALL")
+                      "LINKER:--exclude-libs,ALL")
+  # Under clang's sanitizers the runtime lives in the program that loads the module, so the
+  # module's sanitizer symbols are resolved only at load time.
+  if(NOT (QUORVEL_SANITIZE OR QUORVEL_TSAN OR QUORVEL_FUZZ))
+    target_link_options(Quorvel PRIVATE "LINKER:--no-undefined")
+  endif()
   set_property(TARGET Quorvel APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/host/exports.map)
 else()
   set_target_properties(Quorvel PROPERTIES SUFFIX ".aex")
