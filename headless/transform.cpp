@@ -144,11 +144,13 @@ void CopySource(const PF_EffectWorld& src, bool straight, std::vector<uint32_t>&
   }
 }
 
-// The map from layer pixels (relative to the layer's top-left corner) to source pixels, in
-// pixman's fixed point; none when it falls outside pixman's 16.16 range (too far out to draw).
-std::optional<pixman_transform> LayerToSource(const Affine& to_source, const PF_Rect& bounds) {
-  const double left = bounds.left;
-  const double top = bounds.top;
+// The map from the pixels of a placement's reach (relative to its top-left corner, which keeps
+// the numbers small) to source pixels, in pixman's fixed point; none when it falls outside
+// pixman's 16.16 range (too far out to draw).
+std::optional<pixman_transform> ReachToSource(const Placement& placement) {
+  const Affine& to_source = placement.to_source;
+  const double left = placement.reach.left;
+  const double top = placement.reach.top;
   pixman_f_transform exact{};
   exact.m[0][0] = to_source.a;
   exact.m[0][1] = to_source.b;
@@ -196,7 +198,7 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
     scratch.resize(band_pixels);
     if (blurred) sums.resize(4 * band_pixels);
     for (const auto& placement : placements) {
-      transforms.push_back(placement ? LayerToSource(placement->to_source, bounds) : std::nullopt);
+      transforms.push_back(placement ? ReachToSource(*placement) : std::nullopt);
     }
   } catch (const std::bad_alloc&) {
     return PF_Err_OUT_OF_MEMORY;
@@ -217,13 +219,14 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
     if (blurred) std::fill(sums.begin(), sums.end(), uint16_t{0});
     for (size_t i = 0; i < placements.size(); ++i) {
       if (!transforms[i]) continue;
-      const PF_Rect part = Intersection(placements[i]->reach, band);
+      const PF_Rect& reach = placements[i]->reach;
+      const PF_Rect part = Intersection(reach, band);
       if (IsEmptyRect(part)) continue;
-      // The transform is anchored at the layer's corner for every band, so that splitting
+      // The transform is anchored at the reach's corner in every band, so that splitting
       // into bands changes no sample.
-      pixman_image_set_transform(source.get(), &*transforms[i]);
+      if (!pixman_image_set_transform(source.get(), &*transforms[i])) return PF_Err_OUT_OF_MEMORY;
       pixman_image_composite32(PIXMAN_OP_SRC, source.get(), nullptr, band_image.get(),
-                               part.left - bounds.left, part.top - bounds.top, 0, 0,
+                               part.left - reach.left, part.top - reach.top, 0, 0,
                                part.left - bounds.left, part.top - band.top, part.right - part.left,
                                part.bottom - part.top);
       for (A_long y = part.top; y < part.bottom; ++y) {

@@ -188,6 +188,20 @@ TEST(TransformWorld, MotionBlurSpreadsTheSourceEvenlyAlongThePath) {
   EXPECT_EQ(dst.At(17, 0).alpha, 0);
 }
 
+TEST(TransformWorld, MotionBlurOfAShrunkSourceTravellingFarDrawsEveryPlacement) {
+  // 100 × 100 shrunk to 5 × 5 and moved 2000 pixels: the placements lie 125 pixels apart, so
+  // each one shows alone at 1/16 of full alpha, the first at x 62.5 and the last at 1937.5.
+  OwnedWorld src(100, 100);
+  test::FillWorld(src, Pixel(255, 255, 255, 255));
+  OwnedWorld dst(2100, 6);
+  const PF_FloatMatrix path[2] = {Matrix(0.05, 0, 0, 0.05, 0, 0),
+                                  Matrix(0.05, 0, 0, 0.05, 2000, 0)};
+  ASSERT_EQ(Transform(src, dst, path, 2), PF_Err_NONE);
+  EXPECT_NEAR(dst.At(65, 2).alpha, 16, 1);
+  EXPECT_NEAR(dst.At(1940, 2).alpha, 16, 1);
+  EXPECT_EQ(dst.At(1000, 2).alpha, 0);
+}
+
 TEST(TransformWorld, StraightSourceIsPremultipliedFirst) {
   OwnedWorld src(1, 1);
   src.At(0, 0) = Pixel(128, 200, 100, 0);
