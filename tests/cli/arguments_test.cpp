@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+// The command line: options, frame ranges and output names.
+#include "cli/arguments.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/cli_error.h"
+#include "cli/output_path.h"
+
+namespace quorvel::cli {
+namespace {
+
+TEST(OutputPattern, PadsTheFrameNumberToTheWidthGiven) {
+  const OutputPattern pattern("out/frame_%04d.png");
+  EXPECT_TRUE(pattern.HasFrameNumber());
+  EXPECT_EQ(pattern.ForFrame(7), "out/frame_0007.png");
+  EXPECT_EQ(pattern.ForFrame(12345), "out/frame_12345.png");
+}
+
+TEST(OutputPattern, TakesANameWithoutFieldAsItIsBarTheEscapedPercentSign) {
+  const OutputPattern pattern("out/100%%.png");
+  EXPECT_FALSE(pattern.HasFrameNumber());
+  EXPECT_EQ(pattern.ForFrame(3), "out/100%.png");
+}
+
+TEST(OutputPattern, RefusesOtherFieldsAndASecondNumber) {
+  EXPECT_THROW(OutputPattern("out/%s.png"), UsageError);
+  EXPECT_THROW(OutputPattern("out/%d_%d.png"), UsageError);
+  EXPECT_THROW(OutputPattern("out/50%"), UsageError);
+}
+
+TEST(FrameRange, ReadsARangeOrOneFrame) {
+  const FrameRange range = ParseFrameRange("12-40", "--frames");
+  EXPECT_EQ(range.first, 12);
+  EXPECT_EQ(range.last, 40);
+  EXPECT_EQ(range.Count(), 29);
+  EXPECT_EQ(ParseFrameRange("7", "--frames").Count(), 1);
+}
+
+TEST(FrameRange, RefusesABackwardOrNegativeRange) {
+  EXPECT_THROW(ParseFrameRange("9-3", "--frames"), UsageError);
+  EXPECT_THROW(ParseFrameRange("-3-5", "--frames"), UsageError);
+  EXPECT_THROW(ParseFrameRange("1-x", "--frames"), UsageError);
+}
+
+TEST(Arguments, ReadsARenderOfASequence) {
+  const Invocation invocation = ParseArguments(
+      {"render", "scene.json", "-o", "out/f_%04d.png", "--frames=0-23", "--jobs", "2"});
+  EXPECT_EQ(invocation.command, CommandName::kRender);
+  EXPECT_EQ(invocation.scene, "scene.json");
+  EXPECT_EQ(invocation.output, "out/f_%04d.png");
+  ASSERT_TRUE(invocation.frames);
+  EXPECT_EQ(invocation.frames->last, 23);
+  EXPECT_EQ(invocation.jobs, 2);
+}
+
+TEST(Arguments, TakesDescribesModuleAsAnArgument) {
+  EXPECT_EQ(ParseArguments({"describe", "other/Quorvel.so"}).module, "other/Quorvel.so");
+  EXPECT_THROW(ParseArguments({"describe", "a.so", "--module", "b.so"}), UsageError);
+}
+
+TEST(Arguments, RefusesWhatACommandDoesNotTake) {
+  EXPECT_THROW(ParseArguments({"render", "scene.json"}), UsageError);
+  EXPECT_THROW(
+      ParseArguments({"render", "scene.json", "-o", "a.png", "--frame", "1", "--frames", "1-2"}),
+      UsageError);
+  EXPECT_THROW(ParseArguments({"sheet", "scene.json", "-o", "sheet.png"}), UsageError);
+  EXPECT_THROW(ParseArguments({"render", "scene.json", "-o", "a.png", "--jobs", "0"}), UsageError);
+  EXPECT_THROW(ParseArguments({"paint", "scene.json"}), UsageError);
+}
+
+}  // namespace
+}  // namespace quorvel::cli

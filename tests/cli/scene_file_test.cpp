@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: MIT
+// Scene files: what they set, and how a bad one is refused with the place named.
+#include "cli/scene_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quorvel::cli {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+SceneFile Parse(const std::string& text) {
+  return ParseSceneFile(text, "scenes/x.json");
+}
+
+// The message a scene is refused with; empty when it is taken.
+std::string Refusal(const std::string& text) {
+  try {
+    Parse(text);
+  } catch (const SceneError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(SceneFile, ReadsTheCompositionTheLayerAndTheHost) {
+  const SceneFile file = Parse(R"({
+    "composition": {"width": 1280, "height": 720, "fps": 25, "duration": 2,
+                    "background": "#26282c", "motion_blur": true,
+                    "shutter_angle": 270, "shutter_phase": 0},
+    "layer": {"text": "two\nlines", "font": "DejaVu Sans", "style": "Bold", "size": 96,
+              "color": [10, 20, 30], "position": [40, 50], "alignment": "right",
+              "motion_blur": true},
+    "host": {"application": "Premiere Pro", "downsample_x": "1/2", "downsample_y": 0.25,
+             "quality": "low"}
+  })");
+  const headless::Composition& composition = file.scene.composition;
+  EXPECT_EQ(composition.width, 1280);
+  EXPECT_EQ(composition.height, 720);
+  EXPECT_EQ(composition.time_scale, 25u);
+  EXPECT_EQ(composition.frame_duration, 1);
+  EXPECT_EQ(composition.duration_seconds, 2);
+  EXPECT_EQ(composition.background.alpha, 255);
+  EXPECT_EQ(composition.background.red, 0x26);
+  EXPECT_EQ(composition.background.blue, 0x2c);
+  EXPECT_TRUE(composition.motion_blur);
+  EXPECT_EQ(composition.shutter_angle_degrees, 270);
+  EXPECT_EQ(composition.shutter_phase_degrees, 0);
+
+  const headless::TextLayer& layer = file.scene.layer;
+  EXPECT_EQ(layer.text.constant, "two\nlines");
+  EXPECT_EQ(layer.font_style, "Bold");
+  EXPECT_EQ(layer.font_size, 96);
+  EXPECT_EQ(layer.color.red, 10);
+  EXPECT_EQ(layer.color.alpha, 255);
+  EXPECT_EQ(layer.position.constant.x, 40);
+  EXPECT_EQ(layer.alignment, headless::TextAlignment::kRight);
+  EXPECT_TRUE(layer.motion_blur);
+
+  EXPECT_EQ(file.options.application, headless::kApplicationPremierePro);
+  EXPECT_EQ(file.options.downsample_x.num, 1);
+  EXPECT_EQ(file.options.downsample_x.den, 2u);
+  EXPECT_EQ(file.options.downsample_y.den, 4u);
+  EXPECT_EQ(file.options.quality, PF_Quality_LO);
+}
+
+TEST(SceneFile, TakesVideoRatesExactly) {
+  const SceneFile ntsc = Parse(R"({"composition": {"fps": 29.97}})");
+  EXPECT_EQ(ntsc.scene.composition.time_scale, 30000u);
+  EXPECT_EQ(ntsc.scene.composition.frame_duration, 1001);
+  const SceneFile film = Parse(R"({"composition": {"fps": "24000/1001"}})");
+  EXPECT_EQ(film.scene.composition.time_scale, 24000u);
+  EXPECT_EQ(film.scene.composition.frame_duration, 1001);
+  const SceneFile half = Parse(R"({"composition": {"fps": 12.5}})");
+  EXPECT_EQ(half.scene.composition.time_scale, 25u);
+  EXPECT_EQ(half.scene.composition.frame_duration, 2);
+}
+
+TEST(SceneFile, CountsTheFramesThatStartWithinTheDuration) {
+  EXPECT_EQ(FrameCount(Parse(R"({"composition": {"fps": 30, "duration": 2}})").scene.composition),
+            60);
+  // One second at 30000/1001 holds 29.97 frames: frame 29 starts inside it.
+  EXPECT_EQ(
+      FrameCount(Parse(R"({"composition": {"fps": 29.97, "duration": 1}})").scene.composition), 30);
+}
+
+TEST(SceneFile, SortsKeyframesByTime) {
+  const SceneFile file = Parse(R"({"layer": {
+    "text": [{"t": 1, "v": "later"}, {"t": 0, "v": "first"}],
+    "position": [{"t": 2, "v": [10, 0]}, {"t": 0.5, "v": [0, 0]}]}})");
+  const headless::TextLayer& layer = file.scene.layer;
+  ASSERT_EQ(layer.text.keys.size(), 2u);
+  EXPECT_EQ(layer.text.keys[0].value, "first");
+  EXPECT_EQ(layer.text.keys[1].seconds, 1);
+  ASSERT_EQ(layer.position.keys.size(), 2u);
+  EXPECT_EQ(layer.position.keys[0].seconds, 0.5);
+  EXPECT_EQ(layer.position.keys[1].value.x, 10);
+}
+
+TEST(SceneFile, KeepsTheEffectObjectForTheModuleToCheck) {
+  const SceneFile file = Parse(R"({"effect": {"Anything": 1}})");
+  EXPECT_EQ(file.effect.at("Anything"), 1);
+}
+
+TEST(SceneFileErrors, NameAnUnknownKeyAndTheKnownOnes) {
+  EXPECT_THAT(Refusal(R"({"composition": {"widht": 3}})"),
+              StartsWith("scenes/x.json: composition.widht: unknown key; the keys here are width"));
+}
+
+TEST(SceneFileErrors, NameAValueOfTheWrongType) {
+  EXPECT_EQ(Refusal(R"({"layer": {"size": "big"}})"),
+            "scenes/x.json: layer.size: expected a number, found \"big\"");
+}
+
+TEST(SceneFileErrors, NameAValueOutOfRange) {
+  EXPECT_EQ(Refusal(R"({"composition": {"width": 0}})"),
+            "scenes/x.json: composition.width: 0 is outside 1..30000");
+}
+
+TEST(SceneFileErrors, NameAKeyGivenTwice) {
+  EXPECT_EQ(Refusal(R"({"composition": {"width": 3, "width": 4}})"),
+            "scenes/x.json: composition: the key \"width\" is given twice");
+}
+
+TEST(SceneFileErrors, NameTheLineOfASyntaxError) {
+  EXPECT_THAT(Refusal("{\n\"composition\": {\n\"width\": ,\n}}"),
+              StartsWith("scenes/x.json: parse error at line 3"));
+}
+
+TEST(SceneFileErrors, NameAKeyframeElement) {
+  EXPECT_EQ(Refusal(R"({"layer": {"position": [{"t": 0, "v": [1, 2]}, {"t": 1}]}})"),
+            "scenes/x.json: layer.position[1]: a keyframe needs both \"t\" (seconds) and \"v\" "
+            "(value)");
+  EXPECT_EQ(Refusal(R"({"layer": {"text": [{"t": 0, "v": "a"}, {"t": 0, "v": "b"}]}})"),
+            "scenes/x.json: layer.text[1].t: a keyframe at 0 s is already given at [0]");
+}
+
+TEST(SceneFileErrors, NameAFontFamilyThatIsNotInstalled) {
+  EXPECT_THAT(Refusal(R"({"layer": {"font": "No Such Family Quorvel"}})"),
+              StartsWith("scenes/x.json: layer.font: the font family \"No Such Family Quorvel\" is "
+                         "not installed"));
+}
+
+TEST(SceneFileErrors, NameStyleWordsThatAreNotStyles) {
+  EXPECT_THAT(Refusal(R"({"layer": {"style": "Bolt"}})"),
+              StartsWith("scenes/x.json: layer.style: \"Bolt\" is not a list of style words"));
+}
+
+TEST(SceneFileErrors, NameADurationTooLongForTheHostsTimes) {
+  // 2^31 time units at 30000 a second last a little under 71583 s.
+  EXPECT_THAT(Refusal(R"({"composition": {"fps": 29.97, "duration": 80000}})"),
+              HasSubstr("composition.duration: 80000 s is longer than this frame rate allows"));
+}
+
+TEST(SceneFileErrors, NameADownsampleAboveOne) {
+  EXPECT_THAT(Refusal(R"({"host": {"downsample_x": 2}})"),
+              StartsWith("scenes/x.json: host.downsample_x: 2 is outside 0..1"));
+}
+
+TEST(SceneFileErrors, NameTheFileThatCannotBeOpened) {
+  EXPECT_THROW(
+      {
+        try {
+          LoadSceneFile("/nonexistent/scene.json");
+        } catch (const SceneError& error) {
+          EXPECT_STREQ(error.what(), "/nonexistent/scene.json: cannot open the scene file");
+          throw;
+        }
+      },
+      SceneError);
+}
+
+}  // namespace
+}  // namespace quorvel::cli
