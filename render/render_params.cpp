@@ -18,19 +18,22 @@ constexpr std::array<ParamIndex, 6> kTransformParams = {
     ParamIndex::ScaleHeight, ParamIndex::SkewX,    ParamIndex::SkewY};
 
 // The six transform parameters checked out at one time, checked back in (in the same order)
-// when it ends. The host's results are not examined: a refused checkout leaves its record
-// zeroed, so it reads as zero.
+// when it ends. A refused checkout reads as zero and is not checked in: the host never lent
+// that parameter, and handing it back would release something it does not hold.
 class CheckedOutTransform {
  public:
   CheckedOutTransform(PF_InData* in_data, A_long time) : in_data_(in_data) {
     for (size_t i = 0; i < kTransformParams.size(); ++i) {
-      in_data_->inter.checkout_param(in_data_->effect_ref, kTransformParams[i], time,
-                                     in_data_->time_step, in_data_->time_scale, &records_[i]);
+      const PF_Err err =
+          in_data_->inter.checkout_param(in_data_->effect_ref, kTransformParams[i], time,
+                                         in_data_->time_step, in_data_->time_scale, &records_[i]);
+      checked_out_[i] = err == PF_Err_NONE;
+      if (!checked_out_[i]) records_[i] = PF_ParamDef{};
     }
   }
   ~CheckedOutTransform() {
-    for (PF_ParamDef& record : records_) {
-      in_data_->inter.checkin_param(in_data_->effect_ref, &record);
+    for (size_t i = 0; i < records_.size(); ++i) {
+      if (checked_out_[i]) in_data_->inter.checkin_param(in_data_->effect_ref, &records_[i]);
     }
   }
   CheckedOutTransform(const CheckedOutTransform&) = delete;
@@ -51,6 +54,7 @@ class CheckedOutTransform {
  private:
   PF_InData* in_data_;
   std::array<PF_ParamDef, kTransformParams.size()> records_{};
+  std::array<bool, kTransformParams.size()> checked_out_{};
 };
 
 TransformSample SampleTransformAt(PF_InData* in_data, A_long time) {
