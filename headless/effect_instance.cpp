@@ -2,6 +2,7 @@
 #include "headless/effect_instance.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -264,6 +265,33 @@ FrameTimes FrameTimesAt(const Composition& composition, A_long frame) {
 
 // --- The host's callbacks, reached through effect_ref ------------------------------------
 
+// Utility callbacks this host does not offer answer with an error, so that a plug-in calling
+// one learns it at once instead of calling through a null pointer.
+struct UnofferedUtilities {
+  static PF_Err GetCallbackAddr(PF_ProgPtr, PF_Quality, PF_ModeFlags, PF_CallbackID,
+                                PF_CallbackFunc* function) {
+    if (function != nullptr) *function = nullptr;
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  static PF_Err App(PF_ProgPtr, A_long, ...) { return PF_Err_BAD_CALLBACK_PARAM; }
+  static PF_Err GetPlatformData(PF_ProgPtr, PF_PlatDataID, void*) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  static PF_Err RgbToHls(PF_ProgPtr, PF_Pixel*, PF_HLS_Pixel) { return PF_Err_BAD_CALLBACK_PARAM; }
+  static PF_Err HlsToRgb(PF_ProgPtr, PF_HLS_Pixel, PF_Pixel*) { return PF_Err_BAD_CALLBACK_PARAM; }
+  static PF_Err RgbToYiq(PF_ProgPtr, PF_Pixel*, PF_YIQ_Pixel) { return PF_Err_BAD_CALLBACK_PARAM; }
+  static PF_Err YiqToRgb(PF_ProgPtr, PF_YIQ_Pixel, PF_Pixel*) { return PF_Err_BAD_CALLBACK_PARAM; }
+  static PF_Err PixelMeasure(PF_ProgPtr, PF_Pixel*, A_long*) { return PF_Err_BAD_CALLBACK_PARAM; }
+
+  static void Fill(PF_UtilCallbacks& utils) {
+    utils.get_callback_addr = GetCallbackAddr;
+    utils.app = App;
+    utils.get_platform_data = GetPlatformData;
+    utils.colorCB = {RgbToHls,     HlsToRgb,     RgbToYiq,     YiqToRgb,
+                     PixelMeasure, PixelMeasure, PixelMeasure, PixelMeasure};
+  }
+};
+
 struct HostCallbacks {
   static PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDef* def) {
     EffectInstance* instance = EffectInstance::FromEffectRef(effect_ref);
@@ -370,6 +398,7 @@ CommandResult EffectInstance::RunCommand(PF_Cmd command, PF_ParamDef** params, P
   PF_UtilCallbacks utils{};
   FillPixelCallbacks(utils);
   FillAnsiCallbacks(utils.ansi);
+  UnofferedUtilities::Fill(utils);
 
   PF_InData in_data{};
   in_data.inter.checkout_param = HostCallbacks::CheckoutParam;
@@ -411,6 +440,7 @@ CommandResult EffectInstance::RunCommand(PF_Cmd command, PF_ParamDef** params, P
   }
   {
     ScopedCall scope(context);
+    const auto start = std::chrono::steady_clock::now();
     try {
       result.err = entry_point_(command, &in_data, &result.out_data, params, output, nullptr);
     } catch (const std::exception& error) {
@@ -420,7 +450,12 @@ CommandResult EffectInstance::RunCommand(PF_Cmd command, PF_ParamDef** params, P
     } catch (...) {
       result.escaped_exception = "an exception of unknown type";
     }
+    result.timing.entry_point_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                       std::chrono::steady_clock::now() - start)
+                                       .count();
   }
+  result.timing.transform_world_ns = context.transform_world_ns;
+  result.timing.transfer_rect_ns = context.transfer_rect_ns;
   if (!result.escaped_exception.empty()) result.err = PF_Err_INTERNAL_STRUCT_DAMAGED;
   result.held = context.ledger;
 
