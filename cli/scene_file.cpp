@@ -69,7 +69,7 @@ std::optional<Fraction> AsVideoRate(double rate) {
   return std::nullopt;
 }
 
-void ReadFrameRate(const JsonPlace& place, headless::Composition& composition) {
+Fraction ReadFrameRate(const JsonPlace& place) {
   const std::string range = ShownNumber(kMinFrameRate) + ".." + ShownNumber(kMaxFrameRate);
   std::optional<Fraction> rate;
   if (place.value().is_string()) {
@@ -93,8 +93,17 @@ void ReadFrameRate(const JsonPlace& place, headless::Composition& composition) {
                  std::to_string(kLargestDenominator) + "; write it as \"num/den\"");
     }
   }
-  composition.time_scale = static_cast<A_u_long>(rate->numerator);
-  composition.frame_duration = static_cast<A_long>(rate->denominator);
+  return *rate;
+}
+
+// Shutter instants are truncated to whole time units, so a frame must span many of them for
+// the shutter to open and close at different times: 24 frames a second count time in 2400ths,
+// 100 units a frame. A frame duration of 100 or more (30000/1001) is kept as it is.
+void SetTimeUnits(const Fraction& rate, headless::Composition& composition) {
+  constexpr int64_t kUnitsPerFrame = 100;
+  const int64_t factor = (kUnitsPerFrame + rate.denominator - 1) / rate.denominator;
+  composition.time_scale = static_cast<A_u_long>(rate.numerator * factor);
+  composition.frame_duration = static_cast<A_long>(rate.denominator * factor);
 }
 
 // The longest duration whose frame times stay inside the host's 32-bit time values.
@@ -113,7 +122,10 @@ void ReadComposition(const JsonPlace& place, headless::Composition& composition)
     composition.height = static_cast<int32_t>(ReadWholeNumber(*height, 1, PF_MAX_WORLD_HEIGHT));
   }
   // The duration is checked against the frame rate, so the rate comes first.
-  if (auto fps = reader.Find("fps")) ReadFrameRate(*fps, composition);
+  const std::optional<JsonPlace> fps = reader.Find("fps");
+  SetTimeUnits(
+      fps ? ReadFrameRate(*fps) : Fraction{composition.time_scale, composition.frame_duration},
+      composition);
   const std::optional<JsonPlace> duration = reader.Find("duration");
   if (duration) {
     composition.duration_seconds = ReadNumber(*duration, 0, kMaxDuration);
@@ -229,12 +241,11 @@ SceneFile ParseSceneFile(const std::string& text, const std::string& file) {
 
   SceneFile scene_file;
   scene_file.file = file;
-  if (auto composition = reader.Find("composition")) {
-    ReadComposition(*composition, scene_file.scene.composition);
-  }
-  const Json no_layer = Json::object();
-  ReadLayer(reader.Find("layer").value_or(JsonPlace(no_layer, file, "layer")),
-            scene_file.scene.layer);
+  // Absent objects are read as empty ones, so that their defaults are checked as well.
+  const Json empty = Json::object();
+  ReadComposition(reader.Find("composition").value_or(JsonPlace(empty, file, "composition")),
+                  scene_file.scene.composition);
+  ReadLayer(reader.Find("layer").value_or(JsonPlace(empty, file, "layer")), scene_file.scene.layer);
   if (auto host = reader.Find("host")) ReadHost(*host, scene_file.options);
   if (auto effect = reader.Find("effect")) {
     if (!effect->value().is_object()) effect->Fail("expected an object of parameter values");

@@ -41,8 +41,8 @@ TEST(SceneFile, ReadsTheCompositionTheLayerAndTheHost) {
   const headless::Composition& composition = file.scene.composition;
   EXPECT_EQ(composition.width, 1280);
   EXPECT_EQ(composition.height, 720);
-  EXPECT_EQ(composition.time_scale, 25u);
-  EXPECT_EQ(composition.frame_duration, 1);
+  EXPECT_EQ(composition.time_scale, 2500u);
+  EXPECT_EQ(composition.frame_duration, 100);
   EXPECT_EQ(composition.duration_seconds, 2);
   EXPECT_EQ(composition.background.alpha, 255);
   EXPECT_EQ(composition.background.red, 0x26);
@@ -75,9 +75,20 @@ TEST(SceneFile, TakesVideoRatesExactly) {
   const SceneFile film = Parse(R"({"composition": {"fps": "24000/1001"}})");
   EXPECT_EQ(film.scene.composition.time_scale, 24000u);
   EXPECT_EQ(film.scene.composition.frame_duration, 1001);
+}
+
+TEST(SceneFile, CountsTimeInAtLeastAHundredUnitsAFrame) {
+  // Shutter instants are whole time units: at 24 units a second, a 180-degree shutter would
+  // open and close in the same unit.
+  const SceneFile film = Parse(R"({"composition": {"fps": 24}})");
+  EXPECT_EQ(film.scene.composition.time_scale, 2400u);
+  EXPECT_EQ(film.scene.composition.frame_duration, 100);
   const SceneFile half = Parse(R"({"composition": {"fps": 12.5}})");
-  EXPECT_EQ(half.scene.composition.time_scale, 25u);
-  EXPECT_EQ(half.scene.composition.frame_duration, 2);
+  EXPECT_EQ(half.scene.composition.time_scale, 1250u);
+  EXPECT_EQ(half.scene.composition.frame_duration, 100);
+  const SceneFile unset = Parse("{}");
+  EXPECT_EQ(unset.scene.composition.time_scale, 3000u);
+  EXPECT_EQ(unset.scene.composition.frame_duration, 100);
 }
 
 TEST(SceneFile, CountsTheFramesThatStartWithinTheDuration) {
