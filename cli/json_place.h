@@ -104,8 +104,11 @@ std::vector<Keyframe<Value>> ReadKeyframes(const JsonPlace& place, ReadValue rea
     place.Fail(
         "expected a value or a non-empty list of keyframes [{\"t\": seconds, \"v\": value}]");
   }
-  std::vector<Keyframe<Value>> keys;
-  std::vector<std::pair<double, size_t>> times;  // time, element index
+  struct Read {
+    Keyframe<Value> key;
+    size_t index;  // in the file
+  };
+  std::vector<Read> read;
   for (size_t index = 0; index < place.value().size(); ++index) {
     const JsonPlace element = place.Element(index);
     const ObjectReader key(element, {"t", "v"});
@@ -113,18 +116,21 @@ std::vector<Keyframe<Value>> ReadKeyframes(const JsonPlace& place, ReadValue rea
     const std::optional<JsonPlace> value = key.Find("v");
     if (!time || !value) element.Fail("a keyframe needs both \"t\" (seconds) and \"v\" (value)");
     const double seconds = ReadNumber(*time, -kMaxKeyTime, kMaxKeyTime);
-    for (const auto& [earlier, earlier_index] : times) {
-      if (earlier == seconds) {
-        time->Fail("a keyframe at " + ShownNumber(seconds) + " s is already given at [" +
-                   std::to_string(earlier_index) + "]");
-      }
-    }
-    times.emplace_back(seconds, index);
-    keys.push_back(Keyframe<Value>{seconds, read_value(*value)});
+    read.push_back(Read{Keyframe<Value>{seconds, read_value(*value)}, index});
   }
-  std::stable_sort(
-      keys.begin(), keys.end(),
-      [](const Keyframe<Value>& a, const Keyframe<Value>& b) { return a.seconds < b.seconds; });
+  // Sorted stably, two keys at one time sit side by side, the earlier in the file first.
+  std::stable_sort(read.begin(), read.end(),
+                   [](const Read& a, const Read& b) { return a.key.seconds < b.key.seconds; });
+  std::vector<Keyframe<Value>> keys;
+  for (size_t i = 0; i < read.size(); ++i) {
+    if (i > 0 && read[i].key.seconds == read[i - 1].key.seconds) {
+      place.Element(read[i].index)
+          .Member("t")
+          .Fail("a keyframe at " + ShownNumber(read[i].key.seconds) + " s is already given at [" +
+                std::to_string(read[i - 1].index) + "]");
+    }
+    keys.push_back(std::move(read[i].key));
+  }
   return keys;
 }
 
