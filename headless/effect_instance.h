@@ -49,6 +49,15 @@ struct FrameTimes {
 // The times of frame number `frame` of the composition, as a host fills them in.
 FrameTimes FrameTimesAt(const Composition& composition, A_long frame);
 
+// Where the time of one command went, in nanoseconds of wall time: the whole entry point call,
+// and the parts of it spent inside the host's transform_world and transfer_rect (on the
+// command's thread). The rest is the plug-in's own work and the host's other services.
+struct CommandTiming {
+  int64_t entry_point_ns = 0;
+  int64_t transform_world_ns = 0;
+  int64_t transfer_rect_ns = 0;
+};
+
 // What one command did.
 struct CommandResult {
   PF_Cmd command = -1;
@@ -58,6 +67,7 @@ struct CommandResult {
   // Set when a C++ exception left the entry point (the plug-in must never let one out);
   // err is then PF_Err_INTERNAL_STRUCT_DAMAGED.
   std::string escaped_exception;
+  CommandTiming timing;
 };
 
 // A parameter value as a user gives it, in the units the effect controls show: sliders and

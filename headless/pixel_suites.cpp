@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The pixel services as suites and utility callbacks. Every slot is filled: the services the
 // plug-in has no use for answer PF_Err_BAD_CALLBACK_PARAM rather than leave a null pointer.
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "headless/call_accounting.h"
@@ -29,6 +31,45 @@ struct Unsupported<PF_Err (*)(Args...)> {
 template <typename Function>
 constexpr void SetUnsupported(Function& slot) {
   slot = &Unsupported<Function>::Call;
+}
+
+// Adds the wall time of its life to one of the command's host-time accounts.
+class HostTimeAccount {
+ public:
+  explicit HostTimeAccount(int64_t CallContext::*account)
+      : call_(CurrentCall()), account_(account), start_(std::chrono::steady_clock::now()) {}
+  ~HostTimeAccount() {
+    if (call_ == nullptr) return;
+    call_->*account_ += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now() - start_)
+                            .count();
+  }
+  HostTimeAccount(const HostTimeAccount&) = delete;
+  HostTimeAccount& operator=(const HostTimeAccount&) = delete;
+
+ private:
+  CallContext* call_;
+  int64_t CallContext::*account_;
+  std::chrono::steady_clock::time_point start_;
+};
+
+PF_Err TimedTransferRect(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags mode_flags,
+                         PF_Field field, const PF_Rect* src_rect, const PF_EffectWorld* src_world,
+                         const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world,
+                         A_long dest_x, A_long dest_y, PF_EffectWorld* dst_world) {
+  const HostTimeAccount account(&CallContext::transfer_rect_ns);
+  return TransferRect(effect_ref, quality, mode_flags, field, src_rect, src_world, comp_mode,
+                      mask_world, dest_x, dest_y, dst_world);
+}
+
+PF_Err TimedTransformWorld(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags mode_flags,
+                           PF_Field field, const PF_EffectWorld* src_world,
+                           const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world,
+                           const PF_FloatMatrix* matrices, A_long num_matrices, PF_Boolean src2dst,
+                           const PF_Rect* dest_rect, PF_EffectWorld* dst_world) {
+  const HostTimeAccount account(&CallContext::transform_world_ns);
+  return TransformWorld(effect_ref, quality, mode_flags, field, src_world, comp_mode, mask_world,
+                        matrices, num_matrices, src2dst, dest_rect, dst_world);
 }
 
 constexpr PF_WorldSuite2 MakeWorldSuite() {
@@ -79,8 +120,8 @@ constexpr PF_WorldTransformSuite1 MakeWorldTransformSuite() {
   SetUnsupported(suite.convolve);
   SetUnsupported(suite.copy);
   SetUnsupported(suite.copy_hq);
-  suite.transfer_rect = TransferRect;
-  suite.transform_world = TransformWorld;
+  suite.transfer_rect = TimedTransferRect;
+  suite.transform_world = TimedTransformWorld;
   return suite;
 }
 
@@ -120,8 +161,8 @@ void FillPixelCallbacks(PF_UtilCallbacks& utils) {
   utils.dispose_world = DisposeWorld;
   SetUnsupported(utils.iterate_origin);
   SetUnsupported(utils.iterate_lut);
-  utils.transfer_rect = TransferRect;
-  utils.transform_world = TransformWorld;
+  utils.transfer_rect = TimedTransferRect;
+  utils.transform_world = TimedTransformWorld;
   utils.host_new_handle = NewHandle;
   utils.host_lock_handle = LockHandle;
   utils.host_unlock_handle = UnlockHandle;

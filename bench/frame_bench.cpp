@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: MIT
+// One frame of the plug-in against the physical limits of the same work: its own share of a
+// render command (the host's resampling and compositing taken out), bare cairo drawing the same
+// shapes into an image surface of the box's size, and memset / memcpy of the box world's bytes;
+// and the world copy (CopySurfaceToWorld) against memcpy of the same bytes.
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/bench_scene.h"
+#include "headless/suite_registry.h"
+#include "headless/world.h"
+#include "render/shape_rasterizer.h"
+
+namespace quorvel::bench {
+namespace {
+
+struct Size {
+  A_long width;
+  A_long height;
+};
+constexpr Size kSizes[] = {{400, 120}, {1920, 1080}, {3840, 2160}};
+
+std::string SizeName(const Size& size) {
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void PluginFrame(benchmark::State& state, BoxScene box) {
+  const auto instance = MakeBoxInstance(box);
+  PreparedFrame frame(*instance);
+  double host_seconds = 0;
+  for (auto _ : state) {
+    const headless::CommandResult result = frame.Render();
+    if (result.err != PF_Err_NONE) {
+      state.SkipWithError("the render command failed");
+      break;
+    }
+    state.SetIterationTime(PluginSeconds(result.timing));
+    host_seconds +=
+        static_cast<double>(result.timing.transform_world_ns + result.timing.transfer_rect_ns) *
+        1e-9;
+  }
+  state.counters["host_ms"] =
+      benchmark::Counter(host_seconds * 1e3, benchmark::Counter::kAvgIterations);
+}
+
+// The plug-in's shapes as bare cairo draws them: the fill of the box and, with the border, the
+// same outline moved in by half the border width and stroked, into one surface of the box's
+// size, created and destroyed each time as the plug-in's passes do.
+void CairoShapes(benchmark::State& state, Size size, bool stroke) {
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.width, size.height);
+    cairo_t* context = cairo_create(surface);
+    cairo_set_source_rgba(context, 228 / 255.0, 87 / 255.0, 46 / 255.0, 1.0);
+    const double inset = stroke ? kBorderWidth / 2 : 0;
+    const double width = size.width - 2 * inset;
+    const double height = size.height - 2 * inset;
+    cairo_rectangle(context, inset, inset, width, height);
+    if (stroke) {
+      cairo_fill_preserve(context);
+      cairo_set_source_rgba(context, 1, 1, 1, 1);
+      cairo_set_line_width(context, kBorderWidth);
+      cairo_stroke(context);
+    } else {
+      cairo_fill(context);
+    }
+    cairo_surface_flush(surface);
+    benchmark::DoNotOptimize(cairo_image_surface_get_data(surface));
+    cairo_destroy(context);
+    cairo_surface_destroy(surface);
+    state.SetIterationTime(SecondsSince(start));
+  }
+}
+
+size_t WorldBytes(const Size& size) {
+  return static_cast<size_t>(headless::WorldRowBytes(size.width)) *
+         static_cast<size_t>(size.height);
+}
+
+void Memset(benchmark::State& state, Size size) {
+  std::vector<unsigned char> bytes(WorldBytes(size), 1);
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    std::memset(bytes.data(), 0, bytes.size());
+    benchmark::ClobberMemory();
+    state.SetIterationTime(SecondsSince(start));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(bytes.size()));
+}
+
+void Memcpy(benchmark::State& state, Size size) {
+  std::vector<unsigned char> source(WorldBytes(size), 1);
+  std::vector<unsigned char> destination(WorldBytes(size), 2);
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    std::memcpy(destination.data(), source.data(), source.size());
+    benchmark::ClobberMemory();
+    state.SetIterationTime(SecondsSince(start));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(source.size()));
+}
+
+// A drawn surface to copy from: a filled box, so that the bytes are not all zero.
+struct DrawnSurface {
+  explicit DrawnSurface(const Size& size)
+      : surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.width, size.height)) {
+    cairo_t* context = cairo_create(surface);
+    cairo_set_source_rgba(context, 0.9, 0.3, 0.2, 0.8);
+    cairo_paint(context);
+    cairo_destroy(context);
+    cairo_surface_flush(surface);
+  }
+  ~DrawnSurface() { cairo_surface_destroy(surface); }
+  DrawnSurface(const DrawnSurface&) = delete;
+  DrawnSurface& operator=(const DrawnSurface&) = delete;
+  const unsigned char* data() const { return cairo_image_surface_get_data(surface); }
+  int stride() const { return cairo_image_surface_get_stride(surface); }
+  cairo_surface_t* surface;
+};
+
+void CopySurface(benchmark::State& state, Size size) {
+  const DrawnSurface surface(size);
+  headless::OwnedWorld world(size.width, size.height);
+  PF_UtilCallbacks utils{};
+  headless::FillPixelCallbacks(utils);
+  PF_InData in_data{};
+  in_data.utils = &utils;
+  uint32_t cell = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const PF_Err error =
+        CopySurfaceToWorld(&in_data, world.get(), &cell, surface.data(), surface.stride());
+    benchmark::ClobberMemory();
+    state.SetIterationTime(SecondsSince(start));
+    if (error != PF_Err_NONE) {
+      state.SkipWithError("CopySurfaceToWorld failed");
+      break;
+    }
+  }
+}
+
+// The same bytes as CopySurfaceToWorld moves, row by row between the same two buffers.
+void CopySurfaceMemcpy(benchmark::State& state, Size size) {
+  const DrawnSurface surface(size);
+  headless::OwnedWorld world(size.width, size.height);
+  const size_t row_bytes = static_cast<size_t>(size.width) * 4;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    for (A_long y = 0; y < size.height; ++y) {
+      std::memcpy(headless::WorldRow(world.world(), y),
+                  surface.data() + static_cast<ptrdiff_t>(y) * surface.stride(), row_bytes);
+    }
+    benchmark::ClobberMemory();
+    state.SetIterationTime(SecondsSince(start));
+  }
+}
+
+void Register() {
+  for (const Size& size : kSizes) {
+    const std::string name = SizeName(size);
+    for (const bool border : {false, true}) {
+      for (const bool motion_blur : {false, true}) {
+        const std::string variant =
+            std::string(border ? "border" : "plain") + "/" + (motion_blur ? "2" : "1");
+        benchmark::RegisterBenchmark(("plugin/" + name + "/" + variant).c_str(), PluginFrame,
+                                     BoxScene{size.width, size.height, border, motion_blur})
+            ->UseManualTime()
+            ->Unit(benchmark::kMicrosecond);
+      }
+    }
+    benchmark::RegisterBenchmark(("cairo/" + name + "/fill").c_str(), CairoShapes, size, false)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("cairo/" + name + "/fill+stroke").c_str(), CairoShapes, size,
+                                 true)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("memset/" + name).c_str(), Memset, size)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("memcpy/" + name).c_str(), Memcpy, size)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("copy_surface/" + name).c_str(), CopySurface, size)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("copy_surface_memcpy/" + name).c_str(), CopySurfaceMemcpy, size)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+  }
+}
+
+}  // namespace
+}  // namespace quorvel::bench
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  quorvel::bench::Register();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,157 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
+"""Reads the benchmark programs' JSON results and prints the table of ratios (Markdown)."""
+import json
+import os
+import sys
+
+SIZES = ["400x120", "1920x1080", "3840x2160"]
+
+
+def load(folder, program):
+    """Benchmark name -> its entry: the median of the repetitions, or the one run."""
+    path = os.path.join(folder, program + ".json")
+    with open(path) as handle:
+        entries = json.load(handle)["benchmarks"]
+    runs = {}
+    for entry in entries:
+        name = entry.get("run_name", entry["name"]).replace("/manual_time", "")
+        if entry.get("error_occurred"):
+            runs[name] = None
+        elif entry.get("run_type") == "aggregate":
+            if entry.get("aggregate_name") == "median":
+                runs[name] = entry
+        else:
+            runs.setdefault(name, entry)
+    return runs
+
+
+def ms(entry):
+    """The entry's time in milliseconds."""
+    scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[entry.get("time_unit", "ns")]
+    return entry["real_time"] * scale
+
+
+def row(cells):
+    return "| " + " | ".join(cells) + " |"
+
+
+def verdict(value, limit, below=True):
+    met = value <= limit if below else value >= limit
+    return "met" if met else "**missed**"
+
+
+def main(folder):
+    frame = load(folder, "frame_bench")
+    transform = load(folder, "transform_bench")
+    outline = load(folder, "outline_bench")
+    memory = load(folder, "memory_bench")
+    sequence = load(folder, "sequence_bench")
+    lines = []
+
+    lines.append("Plug-in's own work per frame (render command less the host's transform_world and "
+                 "transfer_rect) against bare cairo drawing the same shapes, target <= 2.0x:")
+    lines.append("")
+    lines.append(row(["box", "border", "matrices", "plug-in ms", "cairo ms", "ratio",
+                      "memset ms", "memcpy ms", "target"]))
+    lines.append(row(["---"] * 9))
+    for size in SIZES:
+        for border in ("plain", "border"):
+            for matrices in ("1", "2"):
+                plugin = frame.get(f"plugin/{size}/{border}/{matrices}")
+                cairo = frame.get(f"cairo/{size}/{'fill+stroke' if border == 'border' else 'fill'}")
+                if plugin is None or cairo is None:
+                    continue
+                ratio = ms(plugin) / ms(cairo)
+                lines.append(row([size, "on" if border == "border" else "off", matrices,
+                                  f"{ms(plugin):.3f}", f"{ms(cairo):.3f}", f"{ratio:.2f}x",
+                                  f"{ms(frame[f'memset/{size}']):.3f}",
+                                  f"{ms(frame[f'memcpy/{size}']):.3f}", verdict(ratio, 2.0)]))
+    lines.append("")
+
+    lines.append("World copy (CopySurfaceToWorld) against memcpy of the same bytes, target <= 1.5x:")
+    lines.append("")
+    lines.append(row(["box", "CopySurfaceToWorld ms", "memcpy ms", "ratio", "target"]))
+    lines.append(row(["---"] * 5))
+    for size in SIZES:
+        copy = frame.get(f"copy_surface/{size}")
+        plain = frame.get(f"copy_surface_memcpy/{size}")
+        if copy is None or plain is None:
+            continue
+        ratio = ms(copy) / ms(plain)
+        lines.append(row([size, f"{ms(copy):.3f}", f"{ms(plain):.3f}", f"{ratio:.2f}x",
+                          verdict(ratio, 1.5)]))
+    lines.append("")
+
+    lines.append("Host's transform_world against pixman's own transform and composite, target "
+                 "<= 1.25x for one matrix (two: motion blur, for information):")
+    lines.append("")
+    lines.append(row(["size", "matrices", "host ms", "pixman ms", "ratio", "target"]))
+    lines.append(row(["---"] * 6))
+    for size in SIZES:
+        for matrices in ("1", "2"):
+            host = transform.get(f"host_transform/{size}/{matrices}")
+            pixman = transform.get(f"pixman_transform/{size}/{matrices}")
+            if host is None or pixman is None:
+                continue
+            ratio = ms(host) / ms(pixman)
+            lines.append(row([size, matrices, f"{ms(host):.3f}", f"{ms(pixman):.3f}",
+                              f"{ratio:.2f}x", verdict(ratio, 1.25) if matrices == "1" else "-"]))
+    lines.append("")
+
+    lines.append("Outline walk against the number of vertices, target: time per vertex within "
+                 "1.5x between the smallest and the largest text:")
+    lines.append("")
+    lines.append(row(["text", "vertices", "walk us", "ns per vertex"]))
+    lines.append(row(["---"] * 4))
+    per_vertex = []
+    for text in ("word", "paragraph", "page"):
+        entry = outline.get(f"outline_walk/{text}")
+        if entry is None:
+            continue
+        vertices = entry["vertices"]
+        nanoseconds = ms(entry) * 1e6 / vertices
+        per_vertex.append(nanoseconds)
+        lines.append(row([text, f"{vertices:.0f}", f"{ms(entry) * 1e3:.1f}",
+                          f"{nanoseconds:.2f}"]))
+    if len(per_vertex) >= 2:
+        spread = max(per_vertex[0], per_vertex[-1]) / min(per_vertex[0], per_vertex[-1])
+        lines.append("")
+        lines.append(f"Smallest to largest text, time per vertex: {spread:.2f}x "
+                     f"({verdict(spread, 1.5)}).")
+    lines.append("")
+
+    one = sequence.get("sequence/jobs1")
+    two = sequence.get("sequence/jobs2")
+    if one is not None and two is not None:
+        speedup = ms(one) / ms(two)
+        lines.append("A sequence (scenes/motion.json, 24 frames of 1280x720 with motion blur) "
+                     "through quorvel-render, target >= 1.8x faster at 2 jobs:")
+        lines.append("")
+        lines.append(row(["1 job ms", "2 jobs ms", "speed-up", "target"]))
+        lines.append(row(["---"] * 4))
+        lines.append(row([f"{ms(one):.0f}", f"{ms(two):.0f}", f"{speedup:.2f}x",
+                          verdict(speedup, 1.8, below=False)]))
+        lines.append("")
+
+    lines.append("Peak memory of a 4K frame render against the worlds it needs (input, output, "
+                 "fill and border world), target <= 1.10x:")
+    lines.append("")
+    lines.append(row(["border", "matrices", "worlds MiB", "peak resident MiB", "ratio",
+                      "peak heap MiB", "ratio", "target (resident)"]))
+    lines.append(row(["---"] * 8))
+    for border in ("plain", "border"):
+        for matrices in ("1", "2"):
+            entry = memory.get(f"peak_memory/3840x2160/{border}/{matrices}")
+            if entry is None:
+                continue
+            lines.append(row(["on" if border == "border" else "off", matrices,
+                              f"{entry['worlds_MiB']:.1f}", f"{entry['resident_MiB']:.1f}",
+                              f"{entry['resident_ratio']:.2f}x", f"{entry['heap_MiB']:.1f}",
+                              f"{entry['heap_ratio']:.2f}x",
+                              verdict(entry["resident_ratio"], 1.10)]))
+    print("\n".join(lines))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1] if len(sys.argv) > 1 else ".")

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+
+#include "headless/effect_instance.h"
+#include "headless/world.h"
+#include "tests/host/test_effect.h"
+
+namespace quorvel::headless {
+namespace {
+
+using test::TestEffect;
+
+// A command that has the host place a small world into another once, through the utility
+// callback or the suite, and copy a rectangle once.
+PF_Err TransformAndTransfer(PF_InData* in_data) {
+  OwnedWorld source(8, 8);
+  OwnedWorld destination(8, 8);
+  PF_FloatMatrix identity{};
+  identity.mat[0][0] = identity.mat[1][1] = identity.mat[2][2] = 1;
+  const PF_CompositeMode mode{PF_Xfer_IN_FRONT, 0, 255, 0, 0};
+  in_data->utils->transform_world(in_data->effect_ref, PF_Quality_HI, PF_MF_Alpha_PREMUL,
+                                  PF_Field_FRAME, source.get(), &mode, nullptr, &identity, 1, 1,
+                                  nullptr, destination.get());
+  in_data->utils->transfer_rect(in_data->effect_ref, PF_Quality_HI, PF_MF_Alpha_PREMUL,
+                                PF_Field_FRAME, nullptr, source.get(), &mode, nullptr, 0, 0,
+                                destination.get());
+  return PF_Err_NONE;
+}
+
+TEST(CommandTiming, AccountsTheHostsPixelWorkWithinTheEntryPointsTime) {
+  TestEffect effect;
+  effect.OnCommand([](PF_Cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef**) {
+    return TransformAndTransfer(in_data);
+  });
+  const CommandResult result = effect.instance.Run(PF_Cmd_RENDER);
+  EXPECT_GT(result.timing.transform_world_ns, 0);
+  EXPECT_GT(result.timing.transfer_rect_ns, 0);
+  EXPECT_LE(result.timing.transform_world_ns + result.timing.transfer_rect_ns,
+            result.timing.entry_point_ns);
+}
+
+TEST(CommandTiming, CountsNoHostPixelWorkForACommandThatAsksForNone) {
+  TestEffect effect;
+  effect.OnCommand([](PF_Cmd, PF_InData*, PF_OutData*, PF_ParamDef**) { return PF_Err_NONE; });
+  const CommandResult result = effect.instance.Run(PF_Cmd_RENDER);
+  EXPECT_EQ(result.timing.transform_world_ns, 0);
+  EXPECT_EQ(result.timing.transfer_rect_ns, 0);
+  EXPECT_GE(result.timing.entry_point_ns, 0);
+}
+
+TEST(CommandTiming, KeepsEachCommandsAccountApart) {
+  TestEffect effect;
+  bool transform = true;
+  effect.OnCommand([&](PF_Cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef**) {
+    return transform ? TransformAndTransfer(in_data) : PF_Err_NONE;
+  });
+  effect.instance.Run(PF_Cmd_RENDER);
+  transform = false;
+  const CommandResult second = effect.instance.Run(PF_Cmd_RENDER);
+  EXPECT_EQ(second.timing.transform_world_ns, 0);
+  EXPECT_EQ(second.timing.transfer_rect_ns, 0);
+}
+
+}  // namespace
+}  // namespace quorvel::headless
