@@ -133,7 +133,8 @@ PF_Pixel ReadHexColor(const JsonPlace& place) {
 Json ParseJsonText(const std::string& text, const std::string& file) {
   try {
     return Json::parse(text, DuplicateKeyCheck(file));
-  } catch (const Json::parse_error& error) {
+  } catch (const Json::exception& error) {
+    // A syntax error, or a number beyond a double ("1e400") that the parser refuses.
     throw SceneError(file + ": " + WithoutExceptionId(error.what()));
   }
 }

@@ -1,0 +1,195 @@
+// SPDX-License-Identifier: MIT
+// quorvel-render given bad scenes and arguments: one clear message, a non-zero exit and nothing
+// written. The program runs as a user runs it, in a folder of its own.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/json_place.h"
+#include "cli/scene_file.h"
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProgramRun {
+  int exit_code = 0;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Lines that are messages of the program's own ("quorvel-render: ..."); a usage summary may
+// follow a message about the arguments.
+size_t Messages(const std::string& text) {
+  size_t messages = 0;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) {
+    if (line.rfind("quorvel-render: ", 0) == 0) ++messages;
+  }
+  return messages;
+}
+
+class BadInput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    dir_ = fs::temp_directory_path() /
+           ("quorvel-bad-input-" + name + "-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_ / "in");
+    fs::create_directories(dir_ / "out");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path Write(const std::string& name, const std::string& content) {
+    const fs::path path = dir_ / "in" / name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+
+  ProgramRun Render(const std::vector<std::string>& args) {
+    std::string command = Quoted(QUORVEL_RENDER_PATH);
+    for (const std::string& arg : args) command += " " + Quoted(arg);
+    command += " > " + Quoted((dir_ / "stdout").string()) + " 2> " +
+               Quoted((dir_ / "stderr").string()) + " < /dev/null";
+    const int status = std::system(command.c_str());
+    ProgramRun run;
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = ReadAll(dir_ / "stdout");
+    run.err = ReadAll(dir_ / "stderr");
+    return run;
+  }
+
+  // The failure a user must see: a non-zero exit (not a crash), one message on stderr, first,
+  // that says what is wrong, and no file written.
+  void ExpectRefused(const std::vector<std::string>& args, const std::string& mentions = "") {
+    const ProgramRun run = Render(args);
+    EXPECT_NE(run.exit_code, 0);
+    EXPECT_LT(run.exit_code, 128) << "ended by a signal";
+    EXPECT_EQ(Messages(run.err), 1u) << run.err;
+    EXPECT_EQ(run.err.rfind("quorvel-render: ", 0), 0u) << run.err;
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    if (!mentions.empty()) {
+      EXPECT_NE(run.err.find(mentions), std::string::npos) << run.err;
+    }
+    EXPECT_TRUE(fs::is_empty(dir_ / "out")) << "something was written";
+  }
+
+  std::string Out(const std::string& name = "frame.png") const {
+    return (dir_ / "out" / name).string();
+  }
+
+  static std::string Scene(const std::string& name) {
+    return ReadAll(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" / name);
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(BadInput, TruncatedSceneFileIsRefused) {
+  const std::string demo = Scene("demo.json");
+  ASSERT_GT(demo.size(), 40u);
+  ExpectRefused(
+      {"render", Write("cut.json", demo.substr(0, demo.size() / 2)).string(), "-o", Out()},
+      "cut.json");
+}
+
+TEST_F(BadInput, EmptySceneFileIsRefused) {
+  ExpectRefused({"render", Write("empty.json", "").string(), "-o", Out()}, "empty.json");
+}
+
+TEST_F(BadInput, DirectoryInsteadOfSceneFileIsRefused) {
+  ExpectRefused({"render", (dir_ / "in").string(), "-o", Out()});
+}
+
+TEST_F(BadInput, MissingSceneFileIsRefused) {
+  ExpectRefused({"render", (dir_ / "in" / "absent.json").string(), "-o", Out()}, "absent.json");
+}
+
+TEST_F(BadInput, BinaryGarbageIsRefused) {
+  std::string garbage;
+  std::mt19937 random(7);
+  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>(random() & 0xFF);
+  garbage[10] = '\0';
+  ExpectRefused({"render", Write("garbage.json", garbage).string(), "-o", Out()}, "garbage.json");
+}
+
+TEST_F(BadInput, NumberBeyondADoubleIsRefused) {
+  ExpectRefused(
+      {"render", Write("huge.json", R"({"composition": {"width": 1e400}})").string(), "-o", Out()},
+      "huge.json");
+}
+
+TEST_F(BadInput, HugeCompositionSizeIsRefused) {
+  ExpectRefused(
+      {"render",
+       Write("wide.json", R"({"composition": {"width": 99999999999, "height": 720}})").string(),
+       "-o", Out()},
+      "width");
+}
+
+TEST_F(BadInput, HugeFontSizeIsRefused) {
+  ExpectRefused(
+      {"render", Write("font.json", R"({"layer": {"font_size": 1e300}})").string(), "-o", Out()},
+      "font_size");
+}
+
+TEST_F(BadInput, HugeFrameNumberIsRefused) {
+  ExpectRefused({"render", Write("ok.json", Scene("demo.json")).string(), "-o", Out(), "--frame",
+                 "99999999999999999999"});
+}
+
+TEST_F(BadInput, FrameAfterTheCompositionIsRefused) {
+  ExpectRefused(
+      {"render", Write("ok.json", Scene("demo.json")).string(), "-o", Out(), "--frame", "100000"});
+}
+
+TEST_F(BadInput, ReversedFrameRangeIsRefused) {
+  ExpectRefused({"render", Write("ok.json", Scene("demo.json")).string(), "-o",
+                 Out("frame_%04d.png"), "--frames", "5-2"});
+}
+
+TEST_F(BadInput, UnknownKeyIsRefused) {
+  ExpectRefused(
+      {"render", Write("key.json", R"({"composition": {"widht": 64}})").string(), "-o", Out()},
+      "widht");
+}
+
+TEST_F(BadInput, ModuleThatIsNoPlugInIsRefused) {
+  const fs::path scene = Write("ok.json", Scene("demo.json"));
+  ExpectRefused({"render", scene.string(), "-o", Out(), "--module", scene.string()});
+}
+
+TEST_F(BadInput, UnknownCommandIsRefused) {
+  ExpectRefused({"paint", Write("ok.json", Scene("demo.json")).string(), "-o", Out()}, "paint");
+}
+
+// Found by the scene-file fuzzer: a number the JSON parser cannot hold escaped as the parser's
+// own exception instead of a message naming the file.
+TEST(SceneFileRegression, NumberOverflowIsASceneError) {
+  EXPECT_THROW(cli::ParseSceneFile(R"({"composition": {"width": 1e400}})", "huge.json"),
+               cli::SceneError);
+}
+
+}  // namespace
+}  // namespace quorvel
