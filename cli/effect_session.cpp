@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "cli/effect_session.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -41,12 +45,23 @@ const char* ErrorName(PF_Err err) {
 
 }  // namespace
 
+#if defined(_WIN32)
+std::string DefaultModulePath() {
+  std::wstring executable(MAX_PATH, L'\0');
+  const DWORD length =
+      GetModuleFileNameW(nullptr, executable.data(), static_cast<DWORD>(executable.size()));
+  if (length == 0 || length >= executable.size()) return "Quorvel.aex";
+  executable.resize(length);
+  return (std::filesystem::path(executable).parent_path() / "Quorvel.aex").u8string();
+}
+#else
 std::string DefaultModulePath() {
   std::error_code error;
   const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) return "Quorvel.so";
   return (executable.parent_path() / "Quorvel.so").string();
 }
+#endif
 
 std::string ErrorCodeText(PF_Err err) {
   const char* name = ErrorName(err);

@@ -1,14 +1,30 @@
 // SPDX-License-Identifier: MIT
 #include "cli/font_check.h"
 
+#if QUORVEL_HAVE_PANGO
 #include <glib-object.h>
 #include <glib.h>
 #include <pango/pangocairo.h>
+#endif
 
 #include <memory>
 
+#include "headless/freetype_text.h"
+
 namespace quorvel::cli {
 namespace {
+
+// The FreeType text layer reads font files from one folder, so a font is there or not.
+FontCheck CheckFontFile(const std::string& family, const std::string& style) {
+  if (family.empty()) return {FontCheck::Outcome::kMissingFamily, "the font family is empty"};
+  const std::string directory = headless::FreeTypeFontDirectory();
+  if (!headless::FindFontFile(directory, family, style).empty()) return {};
+  return {FontCheck::Outcome::kMissingFamily, "no font file of \"" + family + "\"" +
+                                                  (style.empty() ? "" : " " + style) + " in " +
+                                                  directory};
+}
+
+#if QUORVEL_HAVE_PANGO
 
 struct GObjectUnref {
   void operator()(gpointer object) const { g_object_unref(object); }
@@ -25,9 +41,7 @@ using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, FontDescription
 
 constexpr int kAnySize = 12;
 
-}  // namespace
-
-FontCheck CheckFont(const std::string& family, const std::string& style) {
+FontCheck CheckPangoFont(const std::string& family, const std::string& style) {
   // Pango reads trailing style words and takes whatever it does not recognise as a family
   // name; style words alone must therefore leave the family (and the size) unset.
   const FontDescriptionPtr description(pango_font_description_from_string(style.c_str()));
@@ -57,6 +71,18 @@ FontCheck CheckFont(const std::string& family, const std::string& style) {
                 (resolved_family != nullptr ? resolved_family : "") + "\")"};
   }
   return {};
+}
+#endif
+
+}  // namespace
+
+FontCheck CheckFont(const std::string& family, const std::string& style) {
+#if QUORVEL_HAVE_PANGO
+  if (headless::ActiveTextBackend() == headless::TextBackend::kPango) {
+    return CheckPangoFont(family, style);
+  }
+#endif
+  return CheckFontFile(family, style);
 }
 
 }  // namespace quorvel::cli

@@ -19,11 +19,17 @@ void OnStopSignal(int /*signal*/) {
 }  // namespace
 
 void InstallInterruptHandlers() {
+#if defined(_WIN32)
+  // Windows has no sigaction; its C library delivers Ctrl+C as SIGINT to signal()'s handler.
+  signal(SIGINT, OnStopSignal);
+  signal(SIGTERM, OnStopSignal);
+#else
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+#endif
 }
 
 void RequestStop() {

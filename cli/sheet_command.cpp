@@ -2,8 +2,10 @@
 #include "cli/sheet_command.h"
 
 #include <cairo.h>
+#if QUORVEL_HAVE_PANGO
 #include <glib-object.h>
 #include <pango/pangocairo.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +20,7 @@
 #include "cli/progress.h"
 #include "cli/scene_file.h"
 #include "headless/frame_render.h"
+#include "headless/freetype_text.h"
 #include "headless/png_output.h"
 #include "headless/world.h"
 
@@ -30,6 +33,9 @@ struct SurfaceDestroy {
 struct CairoDestroy {
   void operator()(cairo_t* cairo) const { cairo_destroy(cairo); }
 };
+using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDestroy>;
+using CairoPtr = std::unique_ptr<cairo_t, CairoDestroy>;
+#if QUORVEL_HAVE_PANGO
 struct GObjectUnref {
   void operator()(gpointer object) const { g_object_unref(object); }
 };
@@ -38,10 +44,9 @@ struct FontDescriptionFree {
     pango_font_description_free(description);
   }
 };
-using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDestroy>;
-using CairoPtr = std::unique_ptr<cairo_t, CairoDestroy>;
 using LayoutPtr = std::unique_ptr<PangoLayout, GObjectUnref>;
 using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, FontDescriptionFree>;
+#endif
 
 constexpr int kMargin = 16;
 constexpr int kGap = 12;
@@ -168,6 +173,7 @@ SurfacePtr Thumbnail(const PF_EffectWorld& frame, const SheetLayout& layout, PF_
   return cell;
 }
 
+#if QUORVEL_HAVE_PANGO
 void DrawLabels(cairo_t* cairo, const SheetLayout& layout, const FrameRange& range) {
   const LayoutPtr text(pango_cairo_create_layout(cairo));
   const FontDescriptionPtr font(pango_font_description_from_string("DejaVu Sans"));
@@ -181,6 +187,23 @@ void DrawLabels(cairo_t* cairo, const SheetLayout& layout, const FrameRange& ran
     pango_cairo_show_layout(cairo, text.get());
   }
 }
+#else
+// Without pango the labels are laid out by the host's FreeType text layer.
+void DrawLabels(cairo_t* cairo, const SheetLayout& layout, const FrameRange& range) {
+  headless::TextLayer label;
+  label.font_size = 14;
+  cairo_set_source_rgb(cairo, kLabelGrey, kLabelGrey, kLabelGrey);
+  for (A_long frame = range.first; frame <= range.last; ++frame) {
+    const int cell = static_cast<int>(frame - range.first);
+    const headless::Point2 origin{static_cast<double>(layout.CellX(cell)),
+                                  static_cast<double>(layout.CellY(cell) + layout.cell_height + 6)};
+    cairo_new_path(cairo);
+    if (headless::AppendFreeTypeTextPath(cairo, label, "frame " + std::to_string(frame), origin)) {
+      cairo_fill(cairo);
+    }
+  }
+}
+#endif
 
 }  // namespace
 

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "headless/module.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -15,9 +19,77 @@ namespace {
 // A PiPL is a few hundred bytes; anything far larger is not one.
 constexpr std::uintmax_t kMaxPiplBytes = 1 << 20;
 
-// The library's own functions, one place per platform. Only the POSIX loader exists so far;
-// a Windows build adds LoadLibrary, GetProcAddress and FreeLibrary here and reads the PiPL
-// from the module's resource instead of the sidecar.
+// The library's own functions, one place per platform.
+#if defined(_WIN32)
+constexpr int kPiplResourceId = 16000;
+
+std::wstring Utf16(const std::string& text) {
+  if (text.empty()) return {};
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+std::string LastErrorText() {
+  const DWORD code = GetLastError();
+  char* buffer = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length)
+                                                     : "error " + std::to_string(code);
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+void* OpenLibrary(const std::string& path, std::string& error) {
+  // The altered search path finds the module's own neighbours first, as a host loads it.
+  HMODULE library = LoadLibraryExW(Utf16(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (library == nullptr) error = LastErrorText();
+  return reinterpret_cast<void*>(library);
+}
+
+void* FindSymbol(void* library, const std::string& name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name.c_str()));
+}
+
+void CloseLibrary(void* library) {
+  FreeLibrary(static_cast<HMODULE>(library));
+}
+
+// A Windows module carries its PiPL as resource 16000 of type "PiPL".
+PiplInfo ReadLoadedModulePipl(void* library, const std::string& module_path) {
+  const auto module = static_cast<HMODULE>(library);
+  HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(kPiplResourceId), L"PiPL");
+  if (resource == nullptr) {
+    throw ModuleError(module_path + ": no PiPL: it has no PiPL resource " +
+                      std::to_string(kPiplResourceId));
+  }
+  const DWORD size = SizeofResource(module, resource);
+  HGLOBAL loaded = LoadResource(module, resource);
+  const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (data == nullptr || size == 0) {
+    throw ModuleError(module_path + ": no PiPL: its PiPL resource cannot be loaded (" +
+                      LastErrorText() + ")");
+  }
+  if (size > kMaxPiplBytes) {
+    throw ModuleError(module_path + ": malformed PiPL resource: " + std::to_string(size) +
+                      " bytes is too large for a property list");
+  }
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  try {
+    return ParsePipl(std::vector<uint8_t>(bytes, bytes + size));
+  } catch (const PiplError& pipl_error) {
+    throw ModuleError(module_path + ": malformed PiPL resource: " + pipl_error.what());
+  }
+}
+#else
 void* OpenLibrary(const std::string& path, std::string& error) {
   void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
@@ -34,6 +106,12 @@ void* FindSymbol(void* library, const std::string& name) {
 void CloseLibrary(void* library) {
   dlclose(library);
 }
+
+// A Linux module has its PiPL in the sidecar file beside it.
+PiplInfo ReadLoadedModulePipl(void* /*library*/, const std::string& module_path) {
+  return ReadModulePipl(module_path);
+}
+#endif
 
 }  // namespace
 
@@ -71,7 +149,7 @@ Module::Module(const std::string& path) : path_(path) {
   library_ = OpenLibrary(path, error);
   if (library_ == nullptr) throw ModuleError(path + ": not a loadable library: " + error);
   try {
-    pipl_ = ReadModulePipl(path);
+    pipl_ = ReadLoadedModulePipl(library_, path);
     if (pipl_.kind != kPiplKindEffect) {
       throw ModuleError(path + ": not an effect: its PiPL kind is '" + FourCharText(pipl_.kind) +
                         "', expected 'eFKT'");

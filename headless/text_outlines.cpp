@@ -2,9 +2,11 @@
 #include "headless/text_outlines.h"
 
 #include <cairo.h>
+#if QUORVEL_HAVE_PANGO
 #include <glib-object.h>
 #include <glib.h>
 #include <pango/pangocairo.h>
+#endif
 
 #include <cmath>
 #include <cstdint>
@@ -12,6 +14,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+
+#include "headless/freetype_text.h"
 
 // fontconfig keeps the pointers inside its patterns as offsets, which the leak checker cannot
 // follow, and pango starts it on a thread of its own, with synchronisation that the thread
@@ -46,9 +50,6 @@ extern "C" const char* __tsan_default_suppressions() {
 namespace quorvel::headless {
 namespace {
 
-struct GObjectUnref {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
 struct CairoDestroy {
   void operator()(cairo_t* context) const { cairo_destroy(context); }
 };
@@ -57,6 +58,15 @@ struct SurfaceDestroy {
 };
 struct PathDestroy {
   void operator()(cairo_path_t* path) const { cairo_path_destroy(path); }
+};
+
+using CairoPtr = std::unique_ptr<cairo_t, CairoDestroy>;
+using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDestroy>;
+using PathPtr = std::unique_ptr<cairo_path_t, PathDestroy>;
+
+#if QUORVEL_HAVE_PANGO
+struct GObjectUnref {
+  void operator()(gpointer object) const { g_object_unref(object); }
 };
 struct FontOptionsDestroy {
   void operator()(cairo_font_options_t* options) const { cairo_font_options_destroy(options); }
@@ -72,9 +82,6 @@ struct GFree {
 
 using ContextPtr = std::unique_ptr<PangoContext, GObjectUnref>;
 using LayoutPtr = std::unique_ptr<PangoLayout, GObjectUnref>;
-using CairoPtr = std::unique_ptr<cairo_t, CairoDestroy>;
-using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDestroy>;
-using PathPtr = std::unique_ptr<cairo_path_t, PathDestroy>;
 using FontOptionsPtr = std::unique_ptr<cairo_font_options_t, FontOptionsDestroy>;
 using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, FontDescriptionFree>;
 using GStringPtr = std::unique_ptr<gchar, GFree>;
@@ -102,6 +109,7 @@ PangoAlignment ToPango(TextAlignment alignment) {
   }
   return PANGO_ALIGN_LEFT;
 }
+#endif
 
 // Turns cairo path elements into outlines: each vertex keeps its curve's control points as
 // tangent offsets, and a closed contour that ends back on its first point shares that vertex.
@@ -185,13 +193,14 @@ TextOutlines ToOutlines(const cairo_path_t& path) {
   return builder.Take();
 }
 
+#if QUORVEL_HAVE_PANGO
 // Invalid UTF-8 would make pango cut the text at the first bad byte; replace such bytes.
 GStringPtr ValidUtf8(const std::string& text) {
   return GStringPtr(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
 }
 
-TextOutlines GlyphOutlines(const TextLayer& layer, const std::string& text, Point2 origin) {
-  if (text.empty() || !(layer.font_size > 0 && layer.font_size <= kMaxFontSize)) return {};
+void AppendPangoTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
+                         Point2 origin) {
   const GStringPtr utf8 = ValidUtf8(text);
 
   std::lock_guard<std::mutex> lock(PangoLock());
@@ -214,10 +223,24 @@ TextOutlines GlyphOutlines(const TextLayer& layer, const std::string& text, Poin
   pango_layout_set_alignment(layout.get(), ToPango(layer.alignment));
   pango_layout_set_text(layout.get(), utf8.get(), -1);
 
+  cairo_move_to(cairo, origin.x, origin.y);
+  pango_cairo_layout_path(cairo, layout.get());
+}
+#endif
+
+TextOutlines GlyphOutlines(const TextLayer& layer, const std::string& text, Point2 origin) {
+  if (text.empty() || !(layer.font_size > 0 && layer.font_size <= kMaxFontSize)) return {};
   const SurfacePtr surface(cairo_recording_surface_create(CAIRO_CONTENT_ALPHA, nullptr));
   const CairoPtr cairo(cairo_create(surface.get()));
-  cairo_move_to(cairo.get(), origin.x, origin.y);
-  pango_cairo_layout_path(cairo.get(), layout.get());
+#if QUORVEL_HAVE_PANGO
+  if (ActiveTextBackend() == TextBackend::kPango) {
+    AppendPangoTextPath(cairo.get(), layer, text, origin);
+  } else if (!AppendFreeTypeTextPath(cairo.get(), layer, text, origin)) {
+    return {};
+  }
+#else
+  if (!AppendFreeTypeTextPath(cairo.get(), layer, text, origin)) return {};
+#endif
   const PathPtr path(cairo_copy_path(cairo.get()));
   if (path == nullptr || path->status != CAIRO_STATUS_SUCCESS) return {};
   return ToOutlines(*path);
