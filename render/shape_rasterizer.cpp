@@ -32,18 +32,40 @@ struct ContextDeleter {
 };
 
 // cairo keeps each pixel as one native-endian word (alpha in the top byte); the world keeps the
-// bytes alpha, red, green, blue in memory order. Written byte-wise so that it is right on
-// either byte order; compilers turn it into one byte swap per pixel or into vector shuffles.
+// bytes alpha, red, green, blue in memory order, that is the word in big-endian order.
+constexpr uint32_t InWorldByteOrder(uint32_t word) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return word;
+#else
+  return (word >> 24) | ((word >> 8) & 0x0000FF00u) | ((word << 8) & 0x00FF0000u) | (word << 24);
+#endif
+}
+
+// Whole words in and out, which compilers turn into vector byte shuffles; storing the four bytes
+// one by one kept them from it and cost several times the memory's own speed. Where the loader
+// can pick a function's variant at start-up, a variant with 32-byte shuffles is built as well.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+__attribute__((target_clones("avx2", "default")))
+#endif
 void ConvertRow(const unsigned char* __restrict source, unsigned char* __restrict destination,
                 A_long width) {
   for (A_long x = 0; x < width; ++x) {
     uint32_t word;
     std::memcpy(&word, source + 4 * static_cast<std::ptrdiff_t>(x), sizeof word);
-    unsigned char* pixel = destination + 4 * static_cast<std::ptrdiff_t>(x);
-    pixel[0] = static_cast<unsigned char>(word >> 24);
-    pixel[1] = static_cast<unsigned char>((word >> 16) & 0xFFu);
-    pixel[2] = static_cast<unsigned char>((word >> 8) & 0xFFu);
-    pixel[3] = static_cast<unsigned char>(word & 0xFFu);
+    word = InWorldByteOrder(word);
+    std::memcpy(destination + 4 * static_cast<std::ptrdiff_t>(x), &word, sizeof word);
+  }
+}
+
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void ConvertRowInPlace(unsigned char* row, A_long width) {
+  for (A_long x = 0; x < width; ++x) {
+    uint32_t word;
+    std::memcpy(&word, row + 4 * static_cast<std::ptrdiff_t>(x), sizeof word);
+    word = InWorldByteOrder(word);
+    std::memcpy(row + 4 * static_cast<std::ptrdiff_t>(x), &word, sizeof word);
   }
 }
 
@@ -118,6 +140,37 @@ bool IsDrawable(const PF_EffectWorld* world) {
 // Draws one pass into `world` with cairo and copies the result in. Returns false when the pass
 // was skipped: the host refused its memory or the world's pixels, or cairo could not make the
 // surface. The cairo objects and the host memory are gone when it returns.
+// The address of the world's pixels from the host, or null when it gives none.
+unsigned char* WorldPixels(PF_InData* in_data, PF_EffectWorld* world, PF_Err& error) {
+  PF_Pixel8* pixels = nullptr;
+  error = PF_Err_BAD_CALLBACK_PARAM;
+  if (in_data->utils != nullptr && in_data->utils->get_pixel_data8 != nullptr) {
+    error = in_data->utils->get_pixel_data8(world, nullptr, &pixels);
+  }
+  if (error == PF_Err_NONE && pixels == nullptr) {
+    error = PF_Err_BAD_CALLBACK_PARAM;
+  }
+  return error == PF_Err_NONE ? reinterpret_cast<unsigned char*>(pixels) : nullptr;
+}
+
+// The image cairo draws the pass into. The world's own pixels serve when cairo can address
+// them (they arrive cleared, as a new surface would be); the world copy then runs in place, and
+// no second image of the box's size is made, filled with zeros or moved. A world whose rows
+// cairo cannot address gets a surface of its own.
+std::unique_ptr<cairo_surface_t, SurfaceDeleter> PassSurface(unsigned char* world_pixels,
+                                                             const PF_EffectWorld& world) {
+  std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(cairo_image_surface_create_for_data(
+      world_pixels, CAIRO_FORMAT_ARGB32, world.width, world.height, world.rowbytes));
+  if (cairo_surface_status(surface.get()) == CAIRO_STATUS_SUCCESS) {
+    return surface;
+  }
+  surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, world.width, world.height));
+  return surface;
+}
+
+// Draws one pass into `world` with cairo and copies the result in. Returns false when the pass
+// was skipped: the host refused its memory or the world's pixels, or cairo could not make the
+// surface. The cairo objects and the host memory are gone when it returns.
 template <typename PaintShape>
 bool DrawPass(PF_InData* in_data, const PF_HandleSuite1* handles, PF_EffectWorld* world,
               PF_Pixel color, double opacity, PaintShape paint_shape) {
@@ -128,8 +181,13 @@ bool DrawPass(PF_InData* in_data, const PF_HandleSuite1* handles, PF_EffectWorld
   if (!memory.granted()) {
     return false;
   }
-  const std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, world->width, world->height));
+  PF_Err error = PF_Err_NONE;
+  unsigned char* world_pixels = WorldPixels(in_data, world, error);
+  if (world_pixels == nullptr) {
+    return false;
+  }
+  const std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface =
+      PassSurface(world_pixels, *world);
   const std::unique_ptr<cairo_t, ContextDeleter> context(cairo_create(surface.get()));
   SetSourceColor(context.get(), color, opacity);
   paint_shape(context.get());
@@ -254,24 +312,24 @@ PF_Err DrawCircle(PF_InData* in_data, PF_EffectWorld* fill_world, PF_EffectWorld
 }
 
 // The staging cell belongs to the pass's host memory; the conversion itself stages each word in
-// a register, which gives the world the same bytes without a host round trip per pixel.
+// a register, which gives the world the same bytes without a host round trip per pixel. The
+// surface may be the world's own pixels (same address and row step): each word is then read
+// before it is rewritten.
 PF_Err CopySurfaceToWorld(PF_InData* in_data, PF_EffectWorld* world, void* /*staging_cell*/,
                           const unsigned char* surface_data, int surface_stride) {
-  PF_Pixel8* pixels = nullptr;
-  PF_Err error = PF_Err_BAD_CALLBACK_PARAM;
-  if (in_data->utils != nullptr && in_data->utils->get_pixel_data8 != nullptr) {
-    error = in_data->utils->get_pixel_data8(world, nullptr, &pixels);
-  }
-  if (error != PF_Err_NONE) {
+  PF_Err error = PF_Err_NONE;
+  unsigned char* world_bytes = WorldPixels(in_data, world, error);
+  if (world_bytes == nullptr) {
     return error;
   }
-  if (pixels == nullptr) {
-    return PF_Err_BAD_CALLBACK_PARAM;
-  }
-  unsigned char* world_bytes = reinterpret_cast<unsigned char*>(pixels);
+  const bool in_place = world_bytes == surface_data && surface_stride == world->rowbytes;
   for (A_long y = 0; y < world->height; ++y) {
-    ConvertRow(surface_data + static_cast<std::ptrdiff_t>(y) * surface_stride,
-               world_bytes + static_cast<std::ptrdiff_t>(y) * world->rowbytes, world->width);
+    unsigned char* row = world_bytes + static_cast<std::ptrdiff_t>(y) * world->rowbytes;
+    if (in_place) {
+      ConvertRowInPlace(row, world->width);
+    } else {
+      ConvertRow(surface_data + static_cast<std::ptrdiff_t>(y) * surface_stride, row, world->width);
+    }
   }
   return PF_Err_NONE;
 }
