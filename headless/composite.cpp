@@ -54,6 +54,19 @@ void CombineRows(const Layer& layer, const A_u_char* coverage, A_u_char opacity,
                  bool straight_destination, PF_EffectWorld& dst) {
   const PF_Rect& bounds = layer.bounds;
   const PF_Pixel* source = layer.pixels.data();
+  if constexpr (kMode == PF_Xfer_IN_FRONT) {
+    if (coverage == nullptr && opacity == 255 && !straight_destination) {
+      // Full coverage over premultiplied pixels: d = s + d·(1 − s.alpha). A transparent source
+      // gives d back exactly, so the loop needs no test per pixel and vectorises.
+      for (A_long y = bounds.top; y < bounds.bottom; ++y) {
+        PF_Pixel* row = WorldRow(dst, y);
+        for (A_long x = bounds.left; x < bounds.right; ++x, ++source) {
+          row[x] = Sum(*source, Scaled(row[x], 255u - source->alpha));
+        }
+      }
+      return;
+    }
+  }
   for (A_long y = bounds.top; y < bounds.bottom; ++y) {
     PF_Pixel* row = WorldRow(dst, y);
     for (A_long x = bounds.left; x < bounds.right; ++x, ++source) {

@@ -2,6 +2,7 @@
 #include "headless/fill.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "headless/call_accounting.h"
@@ -27,9 +28,17 @@ PF_Err Fill(PF_ProgPtr, const PF_Pixel* color, const PF_Rect* rect, PF_EffectWor
   const PF_Rect area =
       ClipRect(rect != nullptr ? *rect : PF_Rect{0, 0, world->width, world->height}, world->width,
                world->height);
+  // A colour whose four bytes are equal (transparent black above all) is a plain byte fill.
+  const bool bytewise = fill_color.alpha == fill_color.red && fill_color.red == fill_color.green &&
+                        fill_color.green == fill_color.blue;
   for (A_long y = area.top; y < area.bottom; ++y) {
     PF_Pixel* row = WorldRow(*world, y);
-    std::fill(row + area.left, row + area.right, fill_color);
+    if (bytewise) {
+      std::memset(row + area.left, fill_color.alpha,
+                  static_cast<size_t>(area.right - area.left) * sizeof(PF_Pixel));
+    } else {
+      std::fill(row + area.left, row + area.right, fill_color);
+    }
   }
   return PF_Err_NONE;
 }

@@ -11,6 +11,24 @@
 #include "headless/world.h"
 
 namespace quorvel::headless {
+namespace {
+
+// Rows a band holds: enough to keep the per-band work small, few enough to stay in the cache.
+constexpr int64_t kBandPixels = 32768;
+
+// True when the two worlds' pixel memory overlaps.
+bool SharesPixels(const PF_EffectWorld& a, const PF_EffectWorld& b) {
+  const auto begin = [](const PF_EffectWorld& world) {
+    return reinterpret_cast<uintptr_t>(world.data);
+  };
+  const auto end = [&](const PF_EffectWorld& world) {
+    return begin(world) +
+           static_cast<uintptr_t>(world.rowbytes) * static_cast<uintptr_t>(world.height);
+  };
+  return begin(a) < end(b) && begin(b) < end(a);
+}
+
+}  // namespace
 
 PF_Err TransferRect(PF_ProgPtr, PF_Quality, PF_ModeFlags mode_flags, PF_Field,
                     const PF_Rect* src_rect, const PF_EffectWorld* src_world,
@@ -38,23 +56,41 @@ PF_Err TransferRect(PF_ProgPtr, PF_Quality, PF_ModeFlags mode_flags, PF_Field,
       {rect.bottom, src_world->height, static_cast<int64_t>(dst_world->height) - shift_y});
   if (right <= left || bottom <= top) return PF_Err_NONE;
 
+  // A source or mask sharing pixels with the destination is read whole before anything is
+  // written; otherwise the rectangle goes over a band of rows at a time, through a copy of one
+  // band instead of one of the whole rectangle (each pixel is combined on its own, so the
+  // result is the same).
+  const bool shared = SharesPixels(*src_world, *dst_world) ||
+                      (mask_world != nullptr && SharesPixels(mask_world->mask, *dst_world));
+  const int64_t width = right - left;
+  const int64_t band_rows =
+      shared ? bottom - top : std::clamp<int64_t>(kBandPixels / width, 1, bottom - top);
+  const bool straight = mode_flags == PF_MF_Alpha_STRAIGHT;
+  const bool straight_destination = HasStraightDestination(mode_flags, *dst_world);
   Layer layer;
-  layer.bounds = {static_cast<A_long>(left + shift_x), static_cast<A_long>(top + shift_y),
-                  static_cast<A_long>(right + shift_x), static_cast<A_long>(bottom + shift_y)};
   try {
-    layer.pixels.resize(static_cast<size_t>(right - left) * static_cast<size_t>(bottom - top));
+    layer.pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(band_rows));
   } catch (const std::bad_alloc&) {
     return PF_Err_OUT_OF_MEMORY;
   }
-  // Copied out first, so that a source sharing pixels with the destination is read whole.
-  const bool straight = mode_flags == PF_MF_Alpha_STRAIGHT;
-  auto out = layer.pixels.begin();
-  for (int64_t y = top; y < bottom; ++y) {
-    const PF_Pixel* row = WorldRow(*src_world, static_cast<A_long>(y));
-    for (int64_t x = left; x < right; ++x) *out++ = straight ? Premultiply(row[x]) : row[x];
+  for (int64_t band_top = top; band_top < bottom; band_top += band_rows) {
+    const int64_t band_bottom = std::min(band_top + band_rows, bottom);
+    layer.bounds = {static_cast<A_long>(left + shift_x), static_cast<A_long>(band_top + shift_y),
+                    static_cast<A_long>(right + shift_x),
+                    static_cast<A_long>(band_bottom + shift_y)};
+    // Within the reserved capacity: no allocation.
+    layer.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(band_bottom - band_top));
+    PF_Pixel* out = layer.pixels.data();
+    for (int64_t y = band_top; y < band_bottom; ++y) {
+      const PF_Pixel* row = WorldRow(*src_world, static_cast<A_long>(y));
+      for (int64_t x = left; x < right; ++x) *out++ = straight ? Premultiply(row[x]) : row[x];
+    }
+    if (const PF_Err err = CompositeLayer(layer, comp_mode->xfer, comp_mode->opacity, mask_world,
+                                          straight_destination, *dst_world)) {
+      return err;
+    }
   }
-  return CompositeLayer(layer, comp_mode->xfer, comp_mode->opacity, mask_world,
-                        HasStraightDestination(mode_flags, *dst_world), *dst_world);
+  return PF_Err_NONE;
 }
 
 }  // namespace quorvel::headless

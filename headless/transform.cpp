@@ -132,17 +132,35 @@ PixmanImage MakeImage(int width, int height, uint32_t* bits) {
 }
 
 // The source as premultiplied pixman pixels (0xAARRGGBB words).
+// (Premultiply's arithmetic, written out so that the loop vectorises.)
 void CopySource(const PF_EffectWorld& src, bool straight, std::vector<uint32_t>& words) {
-  auto out = words.begin();
+  uint32_t* out = words.data();
   for (A_long y = 0; y < src.height; ++y) {
     const PF_Pixel* row = WorldRow(src, y);
+    if (!straight) {
+      for (A_long x = 0; x < src.width; ++x) {
+        const PF_Pixel p = row[x];
+        *out++ = static_cast<uint32_t>(p.alpha) << 24 | static_cast<uint32_t>(p.red) << 16 |
+                 static_cast<uint32_t>(p.green) << 8 | p.blue;
+      }
+      continue;
+    }
     for (A_long x = 0; x < src.width; ++x) {
-      const PF_Pixel p = straight ? Premultiply(row[x]) : row[x];
-      *out++ = static_cast<uint32_t>(p.alpha) << 24 | static_cast<uint32_t>(p.red) << 16 |
-               static_cast<uint32_t>(p.green) << 8 | p.blue;
+      const PF_Pixel p = row[x];
+      *out++ = static_cast<uint32_t>(p.alpha) << 24 |
+               static_cast<uint32_t>(MultiplyChannels(p.red, p.alpha)) << 16 |
+               static_cast<uint32_t>(MultiplyChannels(p.green, p.alpha)) << 8 |
+               MultiplyChannels(p.blue, p.alpha);
     }
   }
 }
+
+// A world's pixels as pixman sees them: the bytes alpha, red, green, blue in memory order.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr pixman_format_code_t kWorldFormat = PIXMAN_a8r8g8b8;
+#else
+constexpr pixman_format_code_t kWorldFormat = PIXMAN_b8g8r8a8;
+#endif
 
 // The map from the pixels of a placement's reach (relative to its top-left corner, which keeps
 // the numbers small) to source pixels, in pixman's fixed point; none when it falls outside
@@ -178,9 +196,12 @@ PF_Pixel FromWord(uint32_t word) {
 // blur stay in the cache over all its placements.
 constexpr size_t kBandPixels = 32768;
 
+// Resamples the placements over `bounds` a band of rows at a time and hands each finished band,
+// as a layer of its own, to take_band.
+template <typename TakeBand>
 PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
-                const std::vector<std::optional<Placement>>& placements, Layer& layer) {
-  const PF_Rect& bounds = layer.bounds;
+                const std::vector<std::optional<Placement>>& placements, const PF_Rect& bounds,
+                TakeBand take_band) {
   const A_long width = bounds.right - bounds.left;
   const A_long height = bounds.bottom - bounds.top;
   const A_long band_rows =
@@ -189,12 +210,13 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
   const bool blurred = placements.size() > 1;
 
   std::vector<uint32_t> source_words;
+  Layer layer;                    // the band being finished
   std::vector<uint32_t> scratch;  // one band of resampled 0xAARRGGBB words
   std::vector<uint16_t> sums;     // alpha, red, green, blue per band pixel, over the placements
   std::vector<std::optional<pixman_transform>> transforms;
   try {
     source_words.resize(static_cast<size_t>(src.width) * static_cast<size_t>(src.height));
-    layer.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), PF_Pixel{});
+    layer.pixels.reserve(band_pixels);
     scratch.resize(band_pixels);
     if (blurred) sums.resize(4 * band_pixels);
     for (const auto& placement : placements) {
@@ -217,6 +239,10 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
     const PF_Rect band{bounds.left, band_top, bounds.right,
                        std::min(band_top + band_rows, bounds.bottom)};
     if (blurred) std::fill(sums.begin(), sums.end(), uint16_t{0});
+    layer.bounds = band;
+    // Within the reserved capacity: no allocation.
+    layer.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(band.bottom - band.top),
+                        PF_Pixel{});
     for (size_t i = 0; i < placements.size(); ++i) {
       if (!transforms[i]) continue;
       const PF_Rect& reach = placements[i]->reach;
@@ -231,11 +257,10 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
                                part.bottom - part.top);
       for (A_long y = part.top; y < part.bottom; ++y) {
         const size_t band_row = static_cast<size_t>(y - band.top) * static_cast<size_t>(width);
-        const size_t layer_row = static_cast<size_t>(y - bounds.top) * static_cast<size_t>(width);
         for (A_long x = part.left - bounds.left; x < part.right - bounds.left; ++x) {
           const uint32_t word = scratch[band_row + static_cast<size_t>(x)];
           if (!blurred) {
-            layer.pixels[layer_row + static_cast<size_t>(x)] = FromWord(word);
+            layer.pixels[band_row + static_cast<size_t>(x)] = FromWord(word);
             continue;
           }
           uint16_t* sum = &sums[4 * (band_row + static_cast<size_t>(x))];
@@ -246,20 +271,75 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
         }
       }
     }
-    if (!blurred) continue;
-    // Placements that drew nothing count as transparent in the average.
-    constexpr unsigned kCount = kMotionBlurSamples;
-    const auto average = [](uint16_t sum) {
-      return static_cast<A_u_char>((sum + kCount / 2) / kCount);
-    };
-    const uint16_t* sum = sums.data();
-    PF_Pixel* pixel = layer.pixels.data() +
-                      static_cast<size_t>(band.top - bounds.top) * static_cast<size_t>(width);
-    const size_t count = static_cast<size_t>(band.bottom - band.top) * static_cast<size_t>(width);
-    for (size_t i = 0; i < count; ++i, sum += 4) {
-      pixel[i] = {average(sum[0]), average(sum[1]), average(sum[2]), average(sum[3])};
+    if (blurred) {
+      // Placements that drew nothing count as transparent in the average.
+      constexpr unsigned kCount = kMotionBlurSamples;
+      const auto average = [](uint16_t sum) {
+        return static_cast<A_u_char>((sum + kCount / 2) / kCount);
+      };
+      const uint16_t* sum = sums.data();
+      PF_Pixel* pixel = layer.pixels.data();
+      const size_t count = layer.pixels.size();
+      for (size_t i = 0; i < count; ++i, sum += 4) {
+        pixel[i] = {average(sum[0]), average(sum[1]), average(sum[2]), average(sum[3])};
+      }
     }
+    if (const PF_Err err = take_band(layer)) return err;
   }
+  return PF_Err_NONE;
+}
+
+// True when the two worlds' pixel memory overlaps.
+bool SharesPixels(const PF_EffectWorld& a, const PF_EffectWorld& b) {
+  const auto begin = [](const PF_EffectWorld& world) {
+    return reinterpret_cast<uintptr_t>(world.data);
+  };
+  const auto end = [&](const PF_EffectWorld& world) {
+    return begin(world) +
+           static_cast<uintptr_t>(world.rowbytes) * static_cast<uintptr_t>(world.height);
+  };
+  return begin(a) < end(b) && begin(b) < end(a);
+}
+
+// IN_FRONT at full opacity without a mask, onto premultiplied pixels, is pixman's OVER with the
+// same rounding (d = s + d·(255 − s.alpha)/255, a transparent source leaving d exactly as it
+// is), and pixman's samples do not depend on the operator or the destination's format. So one
+// placement is resampled and composited in a single pass straight into the destination's
+// pixels, with the same result as resampling into a layer and compositing that.
+bool ComposesAsOver(const std::vector<std::optional<Placement>>& placements,
+                    const PF_CompositeMode& mode, const PF_MaskWorld* mask,
+                    bool straight_destination, const PF_EffectWorld& dst) {
+  return placements.size() == 1 && mode.xfer == PF_Xfer_IN_FRONT && mode.opacity == 255 &&
+         mask == nullptr && !straight_destination && dst.rowbytes % 4 == 0 &&
+         reinterpret_cast<uintptr_t>(dst.data) % alignof(uint32_t) == 0;
+}
+
+PF_Err ResampleOver(const PF_EffectWorld& src, bool straight, PF_Quality quality,
+                    const Placement& placement, PF_EffectWorld& dst) {
+  const std::optional<pixman_transform> transform = ReachToSource(placement);
+  if (!transform) return PF_Err_NONE;  // too far out to draw: nothing lands
+  std::vector<uint32_t> source_words;
+  try {
+    source_words.resize(static_cast<size_t>(src.width) * static_cast<size_t>(src.height));
+  } catch (const std::bad_alloc&) {
+    return PF_Err_OUT_OF_MEMORY;
+  }
+  CopySource(src, straight, source_words);
+  const PixmanImage source = MakeImage(src.width, src.height, source_words.data());
+  const PixmanImage destination(
+      pixman_image_create_bits(kWorldFormat, dst.width, dst.height,
+                               reinterpret_cast<uint32_t*>(dst.data), dst.rowbytes),
+      &pixman_image_unref);
+  if (!source || !destination) return PF_Err_OUT_OF_MEMORY;
+  pixman_image_set_filter(source.get(),
+                          quality == PF_Quality_LO ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR,
+                          nullptr, 0);
+  pixman_image_set_repeat(source.get(), PIXMAN_REPEAT_NONE);
+  if (!pixman_image_set_transform(source.get(), &*transform)) return PF_Err_OUT_OF_MEMORY;
+  const PF_Rect& reach = placement.reach;
+  pixman_image_composite32(PIXMAN_OP_OVER, source.get(), nullptr, destination.get(), 0, 0, 0, 0,
+                           reach.left, reach.top, reach.right - reach.left,
+                           reach.bottom - reach.top);
   return PF_Err_NONE;
 }
 
@@ -311,12 +391,39 @@ PF_Err TransformWorld(PF_ProgPtr, PF_Quality quality, PF_ModeFlags mode_flags, P
   // Where the source lands is enough, unless a transparent source changes the destination.
   layer.bounds = TransparentSourceKeepsDestination(comp_mode->xfer) ? reach : region;
   if (IsEmptyRect(layer.bounds)) return PF_Err_NONE;
+  const bool straight_destination = HasStraightDestination(mode_flags, *dst_world);
+  if (ComposesAsOver(placements, *comp_mode, mask_world, straight_destination, *dst_world)) {
+    return ResampleOver(*src_world, mode_flags == PF_MF_Alpha_STRAIGHT, quality, *placements[0],
+                        *dst_world);
+  }
+  // A mask that shares the destination's pixels is read whole before anything is written, so
+  // the bands are gathered into one layer first; otherwise each band is composited as soon as
+  // it is resampled (each pixel is combined on its own, so the result is the same) and no
+  // layer of the destination's size is ever held.
+  const bool gather = mask_world != nullptr && SharesPixels(mask_world->mask, *dst_world);
+  const bool straight = mode_flags == PF_MF_Alpha_STRAIGHT;
+  if (!gather) {
+    return Resample(*src_world, straight, quality, placements, layer.bounds,
+                    [&](const Layer& band) {
+                      return CompositeLayer(band, comp_mode->xfer, comp_mode->opacity, mask_world,
+                                            straight_destination, *dst_world);
+                    });
+  }
+  try {
+    layer.pixels.reserve(static_cast<size_t>(layer.bounds.right - layer.bounds.left) *
+                         static_cast<size_t>(layer.bounds.bottom - layer.bounds.top));
+  } catch (const std::bad_alloc&) {
+    return PF_Err_OUT_OF_MEMORY;
+  }
   if (const PF_Err err =
-          Resample(*src_world, mode_flags == PF_MF_Alpha_STRAIGHT, quality, placements, layer)) {
+          Resample(*src_world, straight, quality, placements, layer.bounds, [&](const Layer& band) {
+            layer.pixels.insert(layer.pixels.end(), band.pixels.begin(), band.pixels.end());
+            return PF_Err_NONE;
+          })) {
     return err;
   }
   return CompositeLayer(layer, comp_mode->xfer, comp_mode->opacity, mask_world,
-                        HasStraightDestination(mode_flags, *dst_world), *dst_world);
+                        straight_destination, *dst_world);
 }
 
 }  // namespace quorvel::headless
