@@ -74,9 +74,10 @@ Fraction ReadFrameRate(const JsonPlace& place) {
   std::optional<Fraction> rate;
   if (place.value().is_string()) {
     rate = ParseFraction(place.value().get<std::string>());
-    if (!rate)
+    if (!rate) {
       place.Fail("expected frames per second as a number or \"num/den\", found " +
                  Shown(place.value()));
+    }
     if (rate->denominator == 0 || rate->numerator == 0) place.Fail("a frame rate cannot be zero");
     const double value =
         static_cast<double>(rate->numerator) / static_cast<double>(rate->denominator);
@@ -201,6 +202,12 @@ PF_RationalScale ReadDownsample(const JsonPlace& place) {
     }
     if (factor->denominator == 0) place.Fail("the denominator cannot be zero");
   } else {
+    // Resolution is often spoken of as "a factor of 2"; the host's factor is its inverse.
+    if (place.value().is_number() && place.value().get<double>() > 1) {
+      place.Fail(Shown(place.value()) +
+                 " is above 1; a downsample factor is the fraction of the resolution kept, " +
+                 "\"1/2\" for half");
+    }
     const double value = ReadNumber(place, 0, 1);
     factor = AsFraction(value);
     if (!factor)

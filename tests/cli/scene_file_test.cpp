@@ -168,8 +168,10 @@ TEST(SceneFileErrors, NameADurationTooLongForTheHostsTimes) {
 }
 
 TEST(SceneFileErrors, NameADownsampleAboveOne) {
-  EXPECT_THAT(Refusal(R"({"host": {"downsample_x": 2}})"),
-              StartsWith("scenes/x.json: host.downsample_x: 2 is outside 0..1"));
+  EXPECT_THAT(
+      Refusal(R"({"host": {"downsample_x": 2}})"),
+      StartsWith("scenes/x.json: host.downsample_x: 2 is above 1; a downsample factor is the "
+                 "fraction of the resolution kept"));
 }
 
 TEST(SceneFileErrors, NameTheFileThatCannotBeOpened) {
