@@ -96,7 +96,7 @@ struct StringTable {
   // search. An unknown id reads as the empty text of the terminating entry.
   static constexpr const char* Text(int32_t id) {
     return id >= 1 && id <= kEntryCount ? kEntries[static_cast<std::size_t>(id - 1)].text
-                                        : kEntries[kEntryCount].text;
+                                        : kEntries.back().text;
   }
 };
 
