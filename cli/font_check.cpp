@@ -2,9 +2,9 @@
 #include "cli/font_check.h"
 
 #if QUORVEL_HAVE_PANGO
-#include <glib-object.h>
+#include <fontconfig/fontconfig.h>
 #include <glib.h>
-#include <pango/pangocairo.h>
+#include <pango/pango.h>
 #endif
 
 #include <memory>
@@ -26,21 +26,19 @@ FontCheck CheckFontFile(const std::string& family, const std::string& style) {
 
 #if QUORVEL_HAVE_PANGO
 
-struct GObjectUnref {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
 struct FontDescriptionFree {
   void operator()(PangoFontDescription* description) const {
     pango_font_description_free(description);
   }
 };
-using FontMapPtr = std::unique_ptr<PangoFontMap, GObjectUnref>;
-using ContextPtr = std::unique_ptr<PangoContext, GObjectUnref>;
-using FontPtr = std::unique_ptr<PangoFont, GObjectUnref>;
+struct PatternDestroy {
+  void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
+};
 using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, FontDescriptionFree>;
+using PatternPtr = std::unique_ptr<FcPattern, PatternDestroy>;
 
-constexpr int kAnySize = 12;
-
+// Asks fontconfig directly, as pango does when it lays the text out: pango's own font maps
+// start a helper thread per map, which a check made once per scene does not need.
 FontCheck CheckPangoFont(const std::string& family, const std::string& style) {
   // Pango reads trailing style words and takes whatever it does not recognise as a family
   // name; style words alone must therefore leave the family (and the size) unset.
@@ -54,23 +52,28 @@ FontCheck CheckPangoFont(const std::string& family, const std::string& style) {
   }
   if (family.empty()) return {FontCheck::Outcome::kMissingFamily, "the font family is empty"};
 
-  pango_font_description_set_family(description.get(), family.c_str());
-  pango_font_description_set_size(description.get(), kAnySize * PANGO_SCALE);
-  const FontMapPtr font_map(pango_cairo_font_map_new());
-  const ContextPtr context(pango_font_map_create_context(font_map.get()));
-  const FontPtr font(pango_font_map_load_font(font_map.get(), context.get(), description.get()));
-  if (font == nullptr) {
+  const PatternPtr pattern(FcPatternCreate());
+  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+  FcDefaultSubstitute(pattern.get());
+  FcResult result = FcResultNoMatch;
+  const PatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
+  if (match == nullptr) {
     return {FontCheck::Outcome::kMissingFamily,
             "no font at all is installed for \"" + family + "\""};
   }
-  const FontDescriptionPtr resolved(pango_font_describe(font.get()));
-  const char* resolved_family = pango_font_description_get_family(resolved.get());
-  if (resolved_family == nullptr || g_ascii_strcasecmp(resolved_family, family.c_str()) != 0) {
-    return {FontCheck::Outcome::kMissingFamily,
-            "the font family \"" + family + "\" is not installed (fontconfig would substitute \"" +
-                (resolved_family != nullptr ? resolved_family : "") + "\")"};
+  // A font may carry several family names ("DejaVu Sans" and "DejaVu Sans Condensed").
+  FcChar8* name = nullptr;
+  std::string substitute;
+  for (int i = 0; FcPatternGetString(match.get(), FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+    const char* text = reinterpret_cast<const char*>(name);
+    if (g_ascii_strcasecmp(text, family.c_str()) == 0) return {};
+    if (substitute.empty()) substitute = text;
   }
-  return {};
+  return {FontCheck::Outcome::kMissingFamily, "the font family \"" + family +
+                                                  "\" is not installed (fontconfig would "
+                                                  "substitute \"" +
+                                                  substitute + "\")"};
 }
 #endif
 

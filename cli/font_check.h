@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Whether a font family and style words name a font this machine has. Fontconfig hands out a
 // substitute for any family it lacks, which would render a scene in the wrong font without a
-// word; asking which family a request resolves to tells the two apart.
+// word; asking fontconfig which family a request resolves to tells the two apart.
 #pragma once
 
 #include <string>
@@ -15,7 +15,7 @@ struct FontCheck {
 };
 
 // `style` holds pango style words ("Bold Italic", "Light Condensed"), empty for regular.
-// The first call initialises fontconfig, which reads its cache (tens of milliseconds).
+// The first call initialises fontconfig, which reads its cache: a few milliseconds.
 FontCheck CheckFont(const std::string& family, const std::string& style);
 
 }  // namespace quorvel::cli
