@@ -15,9 +15,25 @@ target_link_libraries(quorvel_plugin PUBLIC quorvel_hostapi PkgConfig::CAIRO PRI
 set_target_properties(quorvel_plugin PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 
 # The PiPL is defined once, in code; this tool writes it as the Linux sidecar and as a
-# Windows resource script.
-add_executable(quorvel_pipl_writer ${PROJECT_SOURCE_DIR}/host/pipl_writer_main.cpp)
-target_link_libraries(quorvel_pipl_writer PRIVATE quorvel_plugin quorvel_warnings)
+# Windows resource script. A cross build runs a copy built for the build machine.
+if(CMAKE_CROSSCOMPILING)
+  include(ExternalProject)
+  set(QUORVEL_NATIVE_PIPL_WRITER ${PROJECT_BINARY_DIR}/pipl_writer_native/quorvel_pipl_writer)
+  ExternalProject_Add(quorvel_pipl_writer_native
+    SOURCE_DIR ${PROJECT_SOURCE_DIR}/cmake/pipl_writer
+    BINARY_DIR ${PROJECT_BINARY_DIR}/pipl_writer_native
+    CMAKE_ARGS -DQUORVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR} -DCMAKE_BUILD_TYPE=Release
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON
+    BUILD_BYPRODUCTS ${QUORVEL_NATIVE_PIPL_WRITER})
+  set(QUORVEL_PIPL_WRITER_COMMAND ${QUORVEL_NATIVE_PIPL_WRITER})
+  set(QUORVEL_PIPL_WRITER_DEPENDS quorvel_pipl_writer_native ${QUORVEL_NATIVE_PIPL_WRITER})
+else()
+  add_executable(quorvel_pipl_writer ${PROJECT_SOURCE_DIR}/host/pipl_writer_main.cpp)
+  target_link_libraries(quorvel_pipl_writer PRIVATE quorvel_plugin quorvel_warnings)
+  set(QUORVEL_PIPL_WRITER_COMMAND quorvel_pipl_writer)
+  set(QUORVEL_PIPL_WRITER_DEPENDS quorvel_pipl_writer)
+endif()
 
 # The module is made of every object of the library (as a whole archive would be); linking the
 # library as well brings its usage requirements (cairo) and adds no object twice.
@@ -40,12 +56,18 @@ else()
   # A Windows host finds the PiPL as resource 16000 inside the module.
   enable_language(RC)
   target_sources(Quorvel PRIVATE ${PROJECT_BINARY_DIR}/Quorvel_pipl.rc)
+  if(MINGW)
+    # EntryPointFunc is the only export (it is marked dllexport); nothing else is exported
+    # automatically, from our objects or from the static libraries linked in.
+    target_link_options(Quorvel PRIVATE "LINKER:--exclude-all-symbols" "LINKER:--no-undefined")
+  endif()
 endif()
 
 add_custom_command(
   OUTPUT ${PROJECT_BINARY_DIR}/Quorvel.pipl ${PROJECT_BINARY_DIR}/Quorvel_pipl.rc
-  COMMAND quorvel_pipl_writer ${PROJECT_BINARY_DIR}/Quorvel.pipl ${PROJECT_BINARY_DIR}/Quorvel_pipl.rc
-  DEPENDS quorvel_pipl_writer
+  COMMAND ${QUORVEL_PIPL_WRITER_COMMAND} ${PROJECT_BINARY_DIR}/Quorvel.pipl
+          ${PROJECT_BINARY_DIR}/Quorvel_pipl.rc
+  DEPENDS ${QUORVEL_PIPL_WRITER_DEPENDS}
   COMMENT "Writing the PiPL sidecar and resource script")
 add_custom_target(quorvel_pipl ALL DEPENDS ${PROJECT_BINARY_DIR}/Quorvel.pipl)
 add_dependencies(Quorvel quorvel_pipl)

@@ -27,6 +27,12 @@ using test_support::PeResource;
 
 constexpr uint16_t kMachineX86_64 = 0x8664;
 
+std::string Lowercase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
 class AexFile : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -39,21 +45,19 @@ class AexFile : public ::testing::Test {
                 .Read();
   }
 
+  // Resource type names are compared ignoring case, as Windows looks them up; resource
+  // compilers store them in capitals ("PIPL").
   std::vector<PeResource> ResourcesOfType(const std::string& type) const {
     std::vector<PeResource> found;
     std::copy_if(file_.resources.begin(), file_.resources.end(), std::back_inserter(found),
-                 [&type](const PeResource& resource) { return resource.type == type; });
+                 [&type](const PeResource& resource) {
+                   return Lowercase(resource.type) == Lowercase(type);
+                 });
     return found;
   }
 
   PeFile file_;
 };
-
-std::string Lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 TEST_F(AexFile, IsAnX86_64Dll) {
   EXPECT_EQ(file_.machine, kMachineX86_64);

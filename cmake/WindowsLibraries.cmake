@@ -1,0 +1,16 @@
+# SPDX-License-Identifier: MIT
+# Windows: cairo, pixman and FreeType are static libraries (scripts/windows-deps builds them for
+# the cross build), so their targets carry pkg-config's static link lines; pango has no build
+# for Windows here, and the headless host lays out text with FreeType alone.
+function(quorvel_static_package name module)
+  pkg_check_modules(${name} REQUIRED ${module})
+  add_library(PkgConfig::${name} INTERFACE IMPORTED GLOBAL)
+  set_target_properties(PkgConfig::${name} PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES "${${name}_STATIC_INCLUDE_DIRS}"
+    INTERFACE_COMPILE_OPTIONS "${${name}_STATIC_CFLAGS_OTHER}"
+    INTERFACE_LINK_LIBRARIES "${${name}_STATIC_LDFLAGS}")
+endfunction()
+
+quorvel_static_package(CAIRO cairo)
+quorvel_static_package(PIXMAN pixman-1)
+quorvel_static_package(FREETYPE freetype2)
