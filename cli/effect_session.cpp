@@ -120,8 +120,8 @@ headless::CommandResult EffectSession::RunChecked(PF_Cmd command, const std::str
 headless::OwnedWorld EffectSession::RenderChecked(A_long frame) {
   headless::RenderedFrame rendered =
       headless::RenderFrame(*instance_, headless::FrameRequest{frame, {}});
-  const std::string problem =
-      CommandProblem(rendered.result, "render of frame " + std::to_string(frame));
+  // The caller names the frame (every failure of a run is told as "frame N: ...").
+  const std::string problem = CommandProblem(rendered.result, "the render");
   if (!problem.empty()) throw CliError(problem);
   return std::move(rendered.output);
 }

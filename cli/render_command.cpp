@@ -40,7 +40,6 @@ int RunRender(const Invocation& invocation, Console& console) {
   const PF_Pixel background = scene_file.scene.composition.background;
   const bool sequence = range.Count() > 1;
   Progress progress(console.err, console.err_is_terminal, range.Count());
-  MakeFolderFor(output.ForFrame(range.first));
 
   const FrameJobsOutcome outcome =
       RunFrameJobs(range, invocation.jobs.value_or(DefaultJobs()), [&](A_long frame) {

@@ -156,7 +156,7 @@ TEST(EffectSession, ReportsAFailedRenderWithThePlugInsMessage) {
     session.RenderChecked(0);
     FAIL() << "the render succeeded without its world suite";
   } catch (const std::exception& error) {
-    EXPECT_THAT(error.what(), StartsWith("render of frame 0 failed with A_Err_MISSING_SUITE (13)"));
+    EXPECT_THAT(error.what(), StartsWith("the render failed with A_Err_MISSING_SUITE (13)"));
     EXPECT_THAT(error.what(), HasSubstr("Not able to acquire AEFX Suite."));
   }
 }
