@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The geometry and the pixels of a text layer at a time: its glyph outlines, laid out with
-// pango from a real font, and the same outlines filled in the layer's colour.
+// The geometry and the pixels of a text layer at a time: its glyph outlines, laid out from a
+// real font with pango or with FreeType alone (headless/freetype_text.h chooses), and the same
+// outlines filled in the layer's colour.
 #pragma once
 
 #include "headless/scene.h"
