@@ -16,8 +16,9 @@ class ModuleError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The PiPL of a module: on Linux the sidecar file next to it ("Quorvel.so" ->
-// "Quorvel.pipl"). Throws ModuleError when it is missing or malformed.
+// The PiPL of a Linux module: the sidecar file next to it ("Quorvel.so" -> "Quorvel.pipl").
+// Throws ModuleError when it is missing or malformed. (A Windows module carries its PiPL as
+// resource 16000, which Module reads once the library is loaded.)
 std::string SidecarPiplPath(const std::string& module_path);
 PiplInfo ReadModulePipl(const std::string& module_path);
 
