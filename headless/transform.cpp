@@ -134,7 +134,18 @@ PixmanImage MakeImage(int width, int height, uint32_t* bits) {
 // One row of world pixels as pixman words, premultiplied (Premultiply's arithmetic written out
 // on bytes, so that the loop vectorises). Where the loader can pick a function's variant at
 // start-up, a variant for 32-byte vectors is built as well.
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+// ThreadSanitizer cannot run the loader's variant selection (it runs before the sanitizer's
+// runtime is up), so sanitizer builds keep the one default variant.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+#define QUORVEL_NO_TARGET_CLONES 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#define QUORVEL_NO_TARGET_CLONES 1
+#endif
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && \
+    !defined(QUORVEL_NO_TARGET_CLONES)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void PremultipliedRow(const unsigned char* __restrict pixels, uint32_t* __restrict out,
