@@ -10,7 +10,7 @@
 #include "headless/scene.h"
 
 // As cairo.h declares it; the header needs no cairo include path of its users.
-typedef struct _cairo cairo_t;
+typedef struct _cairo cairo_t;  // NOLINT(bugprone-reserved-identifier): cairo's own tag
 
 namespace quorvel::headless {
 
