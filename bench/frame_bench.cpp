@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // One frame of the plug-in against the physical limits of the same work: its own share of a
 // render command (the host's resampling and compositing taken out), bare cairo drawing the same
-// shapes into an image surface of the box's size, and memset / memcpy of the box world's bytes;
-// and the world copy (CopySurfaceToWorld) against memcpy of the same bytes.
+// shapes into an image surface of the box's size, memset / memcpy of the box world's bytes, and
+// the colour pass alone (the host's per-pixel iteration); and the world copy
+// (CopySurfaceToWorld) against memcpy of the same bytes.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "bench/bench_scene.h"
+#include "headless/iterate.h"
 #include "headless/suite_registry.h"
 #include "headless/world.h"
 #include "render/shape_rasterizer.h"
@@ -167,6 +169,24 @@ void CopySurfaceMemcpy(benchmark::State& state, Size size) {
   }
 }
 
+// The colour pass alone, as the plug-in runs it: the host's iterate over a world of the box's
+// size, calling SetPixelColor once per pixel.
+void ColourPass(benchmark::State& state, Size size) {
+  headless::OwnedWorld world(size.width, size.height);
+  ColorContext context{PF_Pixel{255, 228, 87, 46}};
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const PF_Err error = headless::Iterate(nullptr, 0, size.height, nullptr, nullptr, &context,
+                                           SetPixelColor, world.get());
+    benchmark::ClobberMemory();
+    state.SetIterationTime(SecondsSince(start));
+    if (error != PF_Err_NONE) {
+      state.SkipWithError("iterate failed");
+      break;
+    }
+  }
+}
+
 void Register() {
   for (const Size& size : kSizes) {
     const std::string name = SizeName(size);
@@ -185,6 +205,9 @@ void Register() {
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark(("cairo/" + name + "/fill+stroke").c_str(), CairoShapes, size,
                                  true)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("colour_pass/" + name).c_str(), ColourPass, size)
         ->UseManualTime()
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark(("memset/" + name).c_str(), Memset, size)

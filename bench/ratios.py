@@ -3,6 +3,7 @@
 """Reads the benchmark programs' JSON results and prints the table of ratios (Markdown)."""
 import json
 import os
+import re
 import sys
 
 SIZES = ["400x120", "1920x1080", "3840x2160"]
@@ -15,7 +16,7 @@ def load(folder, program):
         entries = json.load(handle)["benchmarks"]
     runs = {}
     for entry in entries:
-        name = entry.get("run_name", entry["name"]).replace("/manual_time", "")
+        name = re.sub(r"/(manual_time|iterations:\d+)", "", entry.get("run_name", entry["name"]))
         if entry.get("error_occurred"):
             runs[name] = None
         elif entry.get("run_type") == "aggregate":
@@ -53,8 +54,8 @@ def main(folder):
                  "transfer_rect) against bare cairo drawing the same shapes, target <= 2.0x:")
     lines.append("")
     lines.append(row(["box", "border", "matrices", "plug-in ms", "cairo ms", "ratio",
-                      "memset ms", "memcpy ms", "target"]))
-    lines.append(row(["---"] * 9))
+                      "colour pass ms", "memset ms", "memcpy ms", "target"]))
+    lines.append(row(["---"] * 10))
     for size in SIZES:
         for border in ("plain", "border"):
             for matrices in ("1", "2"):
@@ -65,6 +66,7 @@ def main(folder):
                 ratio = ms(plugin) / ms(cairo)
                 lines.append(row([size, "on" if border == "border" else "off", matrices,
                                   f"{ms(plugin):.3f}", f"{ms(cairo):.3f}", f"{ratio:.2f}x",
+                                  f"{ms(frame[f'colour_pass/{size}']):.3f}",
                                   f"{ms(frame[f'memset/{size}']):.3f}",
                                   f"{ms(frame[f'memcpy/{size}']):.3f}", verdict(ratio, 2.0)]))
     lines.append("")
