@@ -2,6 +2,7 @@
 #include "cli/arguments.h"
 
 #include "cli/cli_error.h"
+#include "cli/nearest_name.h"
 
 namespace quorvel::cli {
 
@@ -20,7 +21,13 @@ const char kUsage[] =
     "  describe  prints the module's PiPL, about text and effect controls\n"
     "  --module  the plug-in module to load (default: Quorvel.so next to quorvel-render)\n"
     "\n"
-    "Scene files are described in docs/scene-format.md.\n";
+    "exit status:\n"
+    "  0    done\n"
+    "  1    failed: a bad scene, font, module or output file, or a failed frame\n"
+    "  2    a command line that does not say what to do\n"
+    "  130  interrupted (Ctrl-C or SIGTERM) before every frame was rendered\n"
+    "\n"
+    "Scene files are described in docs/scene-format.md, the commands in docs/cli.md.\n";
 
 namespace {
 
@@ -38,7 +45,8 @@ CommandName ParseCommandName(const std::string& word) {
   if (word == "sheet") return CommandName::kSheet;
   if (word == "describe") return CommandName::kDescribe;
   if (word == "help" || word == "--help" || word == "-h") return CommandName::kHelp;
-  throw UsageError("unknown command '" + word + "'");
+  throw UsageError("unknown command '" + word + "'" +
+                   SuggestionOr(word, {"render", "sheet", "describe", "help"}, ""));
 }
 
 // Each command takes only the options that mean something to it.
@@ -108,7 +116,10 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       invocation.module = take_value();
       module_option = true;
     } else if (option.size() > 1 && option[0] == '-') {
-      throw UsageError("unknown option '" + option + "'");
+      throw UsageError(
+          "unknown option '" + option + "'" +
+          SuggestionOr(option,
+                       {"--output", "--frame", "--frames", "--jobs", "--columns", "--module"}, ""));
     } else {
       positional.push_back(option);
     }

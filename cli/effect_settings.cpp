@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "cli/nearest_name.h"
+
 namespace quorvel::cli {
 namespace {
 
@@ -68,7 +70,7 @@ ParamValue ReadParamValue(const JsonPlace& place, const PF_ParamDef& definition)
 // The registered parameter of that display name, or a SceneError listing the names there are.
 int FindControl(const headless::EffectInstance& instance, const JsonPlace& place,
                 const std::string& name) {
-  std::string names;
+  std::vector<std::string> names;
   for (int index = 0; index < instance.NumParams(); ++index) {
     const PF_ParamDef& definition = instance.Definition(index);
     if (instance.ParamName(index) == name && !name.empty()) {
@@ -78,10 +80,12 @@ int FindControl(const headless::EffectInstance& instance, const JsonPlace& place
       }
       return index;
     }
-    if (TakesValue(definition))
-      names += (names.empty() ? "\"" : ", \"") + instance.ParamName(index) + "\"";
+    if (TakesValue(definition)) names.push_back(instance.ParamName(index));
   }
-  place.Fail("the effect has no control of this name; its controls are " + names);
+  std::string list;
+  for (const std::string& known : names) list += (list.empty() ? "\"" : ", \"") + known + "\"";
+  place.Fail("the effect has no control of this name" +
+             SuggestionOr(name, names, "; its controls are " + list));
 }
 
 }  // namespace

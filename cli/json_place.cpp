@@ -6,6 +6,8 @@
 #include <set>
 #include <sstream>
 
+#include "cli/nearest_name.h"
+
 namespace quorvel::cli {
 namespace {
 
@@ -174,7 +176,8 @@ ObjectReader::ObjectReader(const JsonPlace& place, const std::vector<std::string
     if (std::find(known.begin(), known.end(), member.key()) != known.end()) continue;
     std::string list;
     for (const std::string& key : known) list += (list.empty() ? "" : ", ") + key;
-    place_.Member(member.key()).Fail("unknown key; the keys here are " + list);
+    place_.Member(member.key())
+        .Fail("unknown key" + SuggestionOr(member.key(), known, "; the keys here are " + list));
   }
 }
 
@@ -232,7 +235,7 @@ std::string ReadChoice(const JsonPlace& place, const std::vector<std::string>& c
   }
   const std::string text = place.value().get<std::string>();
   if (std::find(choices.begin(), choices.end(), text) == choices.end()) {
-    place.Fail(Shown(place.value()) + " is not one of " + list);
+    place.Fail(Shown(place.value()) + " is not one of " + list + SuggestionOr(text, choices, ""));
   }
   return text;
 }

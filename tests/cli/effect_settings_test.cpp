@@ -142,9 +142,21 @@ TEST_F(RegisteredByTheModule, RefusesAGroupHeading) {
             "scenes/x.json: effect.Border Parameters: this is a group and takes no value");
 }
 
+TEST_F(RegisteredByTheModule, SuggestsTheNearestRegisteredNameForAMisspeltOne) {
+  EXPECT_EQ(Refusal(WithEffect(R"({"Roundnes": 10})"), instance()),
+            "scenes/x.json: effect.Roundnes: the effect has no control of this name; did you mean "
+            "\"Roundness\"?");
+}
+
+TEST_F(RegisteredByTheModule, SuggestsTheNearestPopupChoice) {
+  EXPECT_EQ(Refusal(WithEffect(R"({"Shape": "Circel"})"), instance()),
+            "scenes/x.json: effect.Shape: \"Circel\" is not one of \"Auto\", \"Square\", "
+            "\"Circle\"; did you mean \"Circle\"?");
+}
+
 TEST_F(RegisteredByTheModule, ListsTheRegisteredNamesForAnUnknownOne) {
-  EXPECT_THAT(Refusal(WithEffect(R"({"Roundnes": 10})"), instance()),
-              StartsWith("scenes/x.json: effect.Roundnes: the effect has no control of this "
+  EXPECT_THAT(Refusal(WithEffect(R"({"Glow": 10})"), instance()),
+              StartsWith("scenes/x.json: effect.Glow: the effect has no control of this "
                          "name; its controls are \"Shape\", \"Roundness\""));
 }
 

@@ -117,9 +117,21 @@ TEST(SceneFile, KeepsTheEffectObjectForTheModuleToCheck) {
   EXPECT_EQ(file.effect.at("Anything"), 1);
 }
 
-TEST(SceneFileErrors, NameAnUnknownKeyAndTheKnownOnes) {
-  EXPECT_THAT(Refusal(R"({"composition": {"widht": 3}})"),
-              StartsWith("scenes/x.json: composition.widht: unknown key; the keys here are width"));
+TEST(SceneFileErrors, SuggestTheNearestKeyForAMisspeltOne) {
+  EXPECT_EQ(Refusal(R"({"composition": {"widht": 3}})"),
+            "scenes/x.json: composition.widht: unknown key; did you mean \"width\"?");
+}
+
+TEST(SceneFileErrors, NameAnUnknownKeyAndTheKnownOnesWhenNoneIsNear) {
+  EXPECT_THAT(Refusal(R"({"composition": {"colour_space": "srgb"}})"),
+              StartsWith("scenes/x.json: composition.colour_space: unknown key; the keys here are "
+                         "width, height, fps"));
+}
+
+TEST(SceneFileErrors, SuggestTheNearestChoice) {
+  EXPECT_THAT(Refusal(R"({"layer": {"alignment": "centre"}})"),
+              HasSubstr("layer.alignment: \"centre\" is not one of \"left\", \"center\", "
+                        "\"right\"; did you mean \"center\"?"));
 }
 
 TEST(SceneFileErrors, NameAValueOfTheWrongType) {
