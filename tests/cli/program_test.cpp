@@ -220,6 +220,19 @@ TEST_F(Program, RenderOfTheDemoSceneShowsTheBoxBehindTheText) {
   EXPECT_GT(fill, 20000u);
 }
 
+TEST_F(Program, EveryBundledSceneRendersItsFirstFrame) {
+  size_t scenes = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(kSourceDir / "scenes")) {
+    if (entry.path().extension() != ".json") continue;
+    ++scenes;
+    const std::string output = Out(entry.path().stem().string() + ".png");
+    const ProgramRun run = Run({"render", entry.path().string(), "-o", output});
+    EXPECT_EQ(run.exit_code, 0) << entry.path() << ": " << run.err;
+    EXPECT_TRUE(fs::exists(output)) << entry.path();
+  }
+  EXPECT_GE(scenes, 10u);
+}
+
 TEST_F(Program, SheetWritesAPngOfTheLaidOutSize) {
   const std::string scene = WriteScene("small.json", SmallScene(kRedBox));
   const ProgramRun run =
