@@ -3,9 +3,12 @@
 // the files it writes and those it must not leave behind.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +16,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "headless/png_input.h"
@@ -288,6 +292,43 @@ TEST_F(Program, SequenceLeavesOnlyTheFramesAndReportsEachOneOffATerminal) {
   EXPECT_EQ(OutputFiles(), (std::set<std::string>{"f_2.png", "f_3.png", "f_4.png"}));
   EXPECT_THAT(run.err, HasSubstr(Out("f_2.png")));
   EXPECT_THAT(run.err, HasSubstr(Out("f_4.png")));
+}
+
+TEST_F(Program, InterruptedSequenceExitsWith130AndLeavesOnlyWholeFrames) {
+  // Ten thousand frames on one thread: far more than are done before the interrupt arrives.
+  const std::string scene =
+      WriteScene("long.json",
+                 R"({"composition": {"width": 64, "height": 36, "fps": 100, "duration": 100},
+          "layer": {"text": "Q", "size": 20, "position": [20, 5]},
+          "effect": {"Fill Color": "#ff0000"}})");
+  const std::string command = "exec " + Quoted(kRenderPath) + " render " + Quoted(scene) + " -o " +
+                              Quoted(Out("f_%05d.png")) +
+                              " --frames 0-9999 --jobs 1 > /dev/null 2> " +
+                              Quoted((dir_ / "stderr").string()) + " < /dev/null";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Interrupted once it has shown a frame done, so that its handler is in place.
+  for (int wait = 0; wait < 3000 && ReadBytes(dir_ / "stderr").find("frame ") == std::string::npos;
+       ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(kill(child, SIGINT), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_THAT(ReadBytes(dir_ / "stderr"), HasSubstr("quorvel-render: interrupted after "));
+  const std::set<std::string> written = OutputFiles();
+  EXPECT_GE(written.size(), 1u);
+  EXPECT_LT(written.size(), 10000u);
+  for (const std::string& name : written) {
+    EXPECT_THAT(name, MatchesRegex("f_[0-9]{5}\\.png"));
+    EXPECT_TRUE(quorvel::headless::ReadPng(dir_ / "out" / name).status.ok) << name;
+  }
 }
 
 // --- bad input ------------------------------------------------------------------------------
