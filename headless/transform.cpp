@@ -10,6 +10,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "headless/call_accounting.h"
@@ -344,28 +345,83 @@ bool ComposesAsOver(const std::vector<std::optional<Placement>>& placements,
          reinterpret_cast<uintptr_t>(dst.data) % alignof(uint32_t) == 0;
 }
 
+// The source rows [first, last) that the samples of destination rows [top, bottom) of the
+// placement's reach can touch: the map's extremes over a rectangle lie at its corners, and a
+// bilinear sample reads the rows on either side of its centre. Empty when none is in the source.
+std::pair<A_long, A_long> SourceRowsFor(const Placement& placement, A_long top, A_long bottom,
+                                        A_long source_height) {
+  const Affine& m = placement.to_source;
+  const double xs[2] = {static_cast<double>(placement.reach.left),
+                        static_cast<double>(placement.reach.right)};
+  const double ys[2] = {static_cast<double>(top), static_cast<double>(bottom)};
+  double low = INFINITY;
+  double high = -INFINITY;
+  for (const double x : xs) {
+    for (const double y : ys) {
+      const double source_y = m.d * x + m.e * y + m.f;
+      low = std::min(low, source_y);
+      high = std::max(high, source_y);
+    }
+  }
+  const double first = std::clamp(std::floor(low) - 2, 0.0, static_cast<double>(source_height));
+  const double last = std::clamp(std::ceil(high) + 2, 0.0, static_cast<double>(source_height));
+  return {static_cast<A_long>(first), static_cast<A_long>(last)};
+}
+
+// Destination rows per band of the single-pass placement: the premultiplied copy of the source
+// then holds only the rows one band reaches, not the whole source.
+constexpr A_long kOverBandRows = 64;
+
 PF_Err ResampleOver(const PF_EffectWorld& src, bool straight, PF_Quality quality,
                     const Placement& placement, PF_EffectWorld& dst) {
   const std::optional<pixman_transform> transform = ReachToSource(placement);
   if (!transform) return PF_Err_NONE;  // too far out to draw: nothing lands
-  const std::unique_ptr<uint32_t[]> source_words = SourceWords(src);
-  if (!source_words) return PF_Err_OUT_OF_MEMORY;
-  CopySource(src, straight, source_words.get());
-  const PixmanImage source = MakeImage(src.width, src.height, source_words.get());
   const PixmanImage destination(
       pixman_image_create_bits(kWorldFormat, dst.width, dst.height,
                                reinterpret_cast<uint32_t*>(dst.data), dst.rowbytes),
       &pixman_image_unref);
-  if (!source || !destination) return PF_Err_OUT_OF_MEMORY;
-  pixman_image_set_filter(source.get(),
-                          quality == PF_Quality_LO ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR,
-                          nullptr, 0);
-  pixman_image_set_repeat(source.get(), PIXMAN_REPEAT_NONE);
-  if (!pixman_image_set_transform(source.get(), &*transform)) return PF_Err_OUT_OF_MEMORY;
+  if (!destination) return PF_Err_OUT_OF_MEMORY;
   const PF_Rect& reach = placement.reach;
-  pixman_image_composite32(PIXMAN_OP_OVER, source.get(), nullptr, destination.get(), 0, 0, 0, 0,
-                           reach.left, reach.top, reach.right - reach.left,
-                           reach.bottom - reach.top);
+  std::vector<uint32_t> window;  // the premultiplied source rows of one band
+  for (A_long band_top = reach.top; band_top < reach.bottom; band_top += kOverBandRows) {
+    const A_long band_bottom = std::min(band_top + kOverBandRows, reach.bottom);
+    auto [first, last] = SourceRowsFor(placement, band_top, band_bottom, src.height);
+    if (first >= last) continue;  // every sample of the band lies outside the source
+    // The map's translation must stay in pixman's range once moved; a window from the first
+    // row needs no move.
+    const int64_t moved = static_cast<int64_t>(transform->matrix[1][2]) -
+                          static_cast<int64_t>(pixman_int_to_fixed(first));
+    if (moved < INT32_MIN || moved > INT32_MAX) first = 0;
+    try {
+      window.resize(static_cast<size_t>(src.width) * static_cast<size_t>(last - first));
+    } catch (const std::bad_alloc&) {
+      return PF_Err_OUT_OF_MEMORY;
+    }
+    for (A_long y = first; y < last; ++y) {
+      const unsigned char* row = reinterpret_cast<const unsigned char*>(WorldRow(src, y));
+      uint32_t* out =
+          window.data() + static_cast<size_t>(y - first) * static_cast<size_t>(src.width);
+      if (straight) {
+        PremultipliedRow(row, out, src.width);
+      } else {
+        WordRow(row, out, src.width);
+      }
+    }
+    const PixmanImage source = MakeImage(src.width, last - first, window.data());
+    if (!source) return PF_Err_OUT_OF_MEMORY;
+    pixman_image_set_filter(
+        source.get(), quality == PF_Quality_LO ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR,
+        nullptr, 0);
+    pixman_image_set_repeat(source.get(), PIXMAN_REPEAT_NONE);
+    // The same map, moved up by the window's first row: a whole number of rows, exact in fixed
+    // point, so every sample lands where it would in the whole source.
+    pixman_transform shifted = *transform;
+    shifted.matrix[1][2] -= pixman_int_to_fixed(first);
+    if (!pixman_image_set_transform(source.get(), &shifted)) return PF_Err_OUT_OF_MEMORY;
+    pixman_image_composite32(PIXMAN_OP_OVER, source.get(), nullptr, destination.get(), 0,
+                             band_top - reach.top, 0, 0, reach.left, band_top,
+                             reach.right - reach.left, band_bottom - band_top);
+  }
   return PF_Err_NONE;
 }
 
