@@ -162,8 +162,7 @@ TEST_F(Program, DescribeListsTheControlsWithTheirDefaultsAndRanges) {
       "\n 11 Uniform Scale check box off CANNOT_TIME_VARY Transformation Offsets\n",
       "\n 12 Scale Width slider 100.00 % 0..120 - Transformation Offsets\n",
       "\n 14 Skew X slider 0.00 % -5..5 - Transformation Offsets\n",
-      "\n 16 Anchor Point X popup Center Left|Center|Right CANNOT_TIME_VARY Transformation "
-      "Offsets\n",
+      "\n 16 Anchor Point X popup Center Left|Center|Right CANNOT_TIME_VARY Transf",
       "\n 19 Matte Text to Fill check box off - -\n",
       "\n 22 Enable Border check box off - Border Parameters\n",
       "\n 23 Border Width slider 1.00 0..1500 0x1 Border Parameters\n",
