@@ -94,7 +94,7 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
     const size_t equals = option.find('=');
     if (option.rfind("--", 0) == 0 && equals != std::string::npos) {
       value = option.substr(equals + 1);
-      option = option.substr(0, equals);
+      option.resize(equals);
     }
     const auto take_value = [&]() -> std::string {
       if (value) return *value;

@@ -140,7 +140,7 @@ void ApplyEffectSettings(const SceneFile& scene_file, headless::EffectInstance& 
       }
       std::vector<ParamKey> keys;
       for (Keyframe<ParamValue>& key : ReadKeyframes<ParamValue>(place, read)) {
-        keys.push_back(ParamKey{key.seconds, std::move(key.value)});
+        keys.push_back(ParamKey{key.seconds, key.value});
       }
       instance.SetKeys(index, std::move(keys));
     } catch (const headless::ParamError& error) {

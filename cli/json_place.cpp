@@ -156,7 +156,7 @@ void JsonPlace::Fail(const std::string& message) const {
 std::string Shown(const Json& value) {
   constexpr size_t kLongest = 60;
   std::string text = value.dump();
-  if (text.size() > kLongest) text = text.substr(0, kLongest - 3) + "...";
+  if (text.size() > kLongest) text.replace(kLongest - 3, std::string::npos, "...");
   return text;
 }
 
@@ -233,7 +233,7 @@ std::string ReadChoice(const JsonPlace& place, const std::vector<std::string>& c
   if (!place.value().is_string()) {
     place.Fail("expected one of " + list + ", found " + Found(place.value()));
   }
-  const std::string text = place.value().get<std::string>();
+  std::string text = place.value().get<std::string>();
   if (std::find(choices.begin(), choices.end(), text) == choices.end()) {
     place.Fail(Shown(place.value()) + " is not one of " + list + SuggestionOr(text, choices, ""));
   }
