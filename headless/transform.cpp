@@ -167,25 +167,6 @@ void WordRow(const unsigned char* __restrict pixels, uint32_t* __restrict out, A
   }
 }
 
-// The source as premultiplied pixman pixels (0xAARRGGBB words), row after row.
-void CopySource(const PF_EffectWorld& src, bool straight, uint32_t* words) {
-  for (A_long y = 0; y < src.height; ++y) {
-    const unsigned char* row = reinterpret_cast<const unsigned char*>(WorldRow(src, y));
-    uint32_t* out = words + static_cast<size_t>(y) * static_cast<size_t>(src.width);
-    if (straight) {
-      PremultipliedRow(row, out, src.width);
-    } else {
-      WordRow(row, out, src.width);
-    }
-  }
-}
-
-// Room for the source's words, left unset (CopySource writes every one).
-std::unique_ptr<uint32_t[]> SourceWords(const PF_EffectWorld& src) {
-  return std::unique_ptr<uint32_t[]>(new (
-      std::nothrow) uint32_t[static_cast<size_t>(src.width) * static_cast<size_t>(src.height)]);
-}
-
 // A world's pixels as pixman sees them: the bytes alpha, red, green, blue in memory order.
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 constexpr pixman_format_code_t kWorldFormat = PIXMAN_a8r8g8b8;
@@ -223,9 +204,75 @@ PF_Pixel FromWord(uint32_t word) {
           static_cast<A_u_char>(word >> 8), static_cast<A_u_char>(word)};
 }
 
+// The source rows [first, last) that the samples of destination rows [top, bottom) of the
+// placement's reach can touch: the map's extremes over a rectangle lie at its corners, and a
+// bilinear sample reads the rows on either side of its centre. Empty when none is in the source.
+std::pair<A_long, A_long> SourceRowsFor(const Placement& placement, A_long top, A_long bottom,
+                                        A_long source_height) {
+  const Affine& m = placement.to_source;
+  const double xs[2] = {static_cast<double>(placement.reach.left),
+                        static_cast<double>(placement.reach.right)};
+  const double ys[2] = {static_cast<double>(top), static_cast<double>(bottom)};
+  double low = INFINITY;
+  double high = -INFINITY;
+  for (const double x : xs) {
+    for (const double y : ys) {
+      const double source_y = m.d * x + m.e * y + m.f;
+      low = std::min(low, source_y);
+      high = std::max(high, source_y);
+    }
+  }
+  const double first = std::clamp(std::floor(low) - 2, 0.0, static_cast<double>(source_height));
+  const double last = std::clamp(std::ceil(high) + 2, 0.0, static_cast<double>(source_height));
+  return {static_cast<A_long>(first), static_cast<A_long>(last)};
+}
+
+// Premultiplies source rows [first, last) into `window` as pixman words, and makes the pixman
+// image of them; null when out of memory.
+PixmanImage SourceWindow(const PF_EffectWorld& src, bool straight, PF_Quality quality, A_long first,
+                         A_long last, std::vector<uint32_t>& window) {
+  try {
+    window.resize(static_cast<size_t>(src.width) * static_cast<size_t>(last - first));
+  } catch (const std::bad_alloc&) {
+    return PixmanImage(nullptr, &pixman_image_unref);
+  }
+  for (A_long y = first; y < last; ++y) {
+    const unsigned char* row = reinterpret_cast<const unsigned char*>(WorldRow(src, y));
+    uint32_t* out = window.data() + static_cast<size_t>(y - first) * static_cast<size_t>(src.width);
+    if (straight) {
+      PremultipliedRow(row, out, src.width);
+    } else {
+      WordRow(row, out, src.width);
+    }
+  }
+  PixmanImage image = MakeImage(src.width, last - first, window.data());
+  if (image) {
+    pixman_image_set_filter(
+        image.get(), quality == PF_Quality_LO ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR,
+        nullptr, 0);
+    pixman_image_set_repeat(image.get(), PIXMAN_REPEAT_NONE);
+  }
+  return image;
+}
+
+// The map moved up by a window's first row: a whole number of rows, exact in fixed point, so
+// every sample lands where it would in the whole source. None when the moved translation leaves
+// pixman's range.
+std::optional<pixman_transform> MovedUp(const pixman_transform& transform, A_long first) {
+  const int64_t moved =
+      static_cast<int64_t>(transform.matrix[1][2]) - static_cast<int64_t>(first) * 65536;
+  if (moved < INT32_MIN || moved > INT32_MAX) return std::nullopt;
+  pixman_transform shifted = transform;
+  shifted.matrix[1][2] = static_cast<pixman_fixed_t>(moved);
+  return shifted;
+}
+
 // Layer pixels are resampled a band of rows at a time, so that the running sums of a motion
 // blur stay in the cache over all its placements.
 constexpr size_t kBandPixels = 32768;
+// Destination rows whose source rows are premultiplied together (about; a whole number of
+// bands).
+constexpr A_long kWindowRows = 64;
 
 // Resamples the placements over `bounds` a band of rows at a time and hands each finished band,
 // as a layer of its own, to take_band.
@@ -240,8 +287,6 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
   const size_t band_pixels = static_cast<size_t>(width) * static_cast<size_t>(band_rows);
   const bool blurred = placements.size() > 1;
 
-  const std::unique_ptr<uint32_t[]> source_words = SourceWords(src);
-  if (!source_words) return PF_Err_OUT_OF_MEMORY;
   Layer layer;                    // the band being finished
   std::vector<uint32_t> scratch;  // one band of resampled 0xAARRGGBB words
   std::vector<uint16_t> sums;     // alpha, red, green, blue per band pixel, over the placements
@@ -257,16 +302,39 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
     return PF_Err_OUT_OF_MEMORY;
   }
 
-  CopySource(src, straight, source_words.get());
-  const PixmanImage source = MakeImage(src.width, src.height, source_words.get());
   const PixmanImage band_image = MakeImage(width, band_rows, scratch.data());
-  if (!source || !band_image) return PF_Err_OUT_OF_MEMORY;
-  pixman_image_set_filter(source.get(),
-                          quality == PF_Quality_LO ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR,
-                          nullptr, 0);
-  pixman_image_set_repeat(source.get(), PIXMAN_REPEAT_NONE);
+  if (!band_image) return PF_Err_OUT_OF_MEMORY;
 
+  // The premultiplied source is held a window of rows at a time: the rows that a group of
+  // bands reaches through any placement, instead of the whole source.
+  const A_long group_rows = std::max(band_rows, kWindowRows / band_rows * band_rows);
+  std::vector<uint32_t> window;
+  PixmanImage source(nullptr, &pixman_image_unref);
+  A_long first = 0;
   for (A_long band_top = bounds.top; band_top < bounds.bottom; band_top += band_rows) {
+    if ((band_top - bounds.top) % group_rows == 0) {
+      const A_long group_bottom = std::min(band_top + group_rows, bounds.bottom);
+      A_long last = 0;
+      first = src.height;
+      for (size_t i = 0; i < placements.size(); ++i) {
+        if (!transforms[i]) continue;
+        const PF_Rect& reach = placements[i]->reach;
+        const A_long top = std::max(reach.top, band_top);
+        const A_long bottom = std::min(reach.bottom, group_bottom);
+        if (top >= bottom) continue;
+        const auto rows = SourceRowsFor(*placements[i], top, bottom, src.height);
+        first = std::min(first, rows.first);
+        last = std::max(last, rows.second);
+      }
+      for (size_t i = 0; i < placements.size() && first < last; ++i) {
+        if (transforms[i] && !MovedUp(*transforms[i], first)) first = 0;
+      }
+      source.reset();
+      if (first < last) {
+        source = SourceWindow(src, straight, quality, first, last, window);
+        if (!source) return PF_Err_OUT_OF_MEMORY;
+      }
+    }
     const PF_Rect band{bounds.left, band_top, bounds.right,
                        std::min(band_top + band_rows, bounds.bottom)};
     if (blurred) std::fill(sums.begin(), sums.end(), uint16_t{0});
@@ -275,13 +343,16 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
     layer.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(band.bottom - band.top),
                         PF_Pixel{});
     for (size_t i = 0; i < placements.size(); ++i) {
-      if (!transforms[i]) continue;
+      if (!transforms[i] || !source) continue;
       const PF_Rect& reach = placements[i]->reach;
       const PF_Rect part = Intersection(reach, band);
       if (IsEmptyRect(part)) continue;
+      const std::optional<pixman_transform> moved = MovedUp(*transforms[i], first);
       // The transform is anchored at the reach's corner in every band, so that splitting
       // into bands changes no sample.
-      if (!pixman_image_set_transform(source.get(), &*transforms[i])) return PF_Err_OUT_OF_MEMORY;
+      if (!moved || !pixman_image_set_transform(source.get(), &*moved)) {
+        return PF_Err_OUT_OF_MEMORY;
+      }
       pixman_image_composite32(PIXMAN_OP_SRC, source.get(), nullptr, band_image.get(),
                                part.left - reach.left, part.top - reach.top, 0, 0,
                                part.left - bounds.left, part.top - band.top, part.right - part.left,
@@ -345,33 +416,6 @@ bool ComposesAsOver(const std::vector<std::optional<Placement>>& placements,
          reinterpret_cast<uintptr_t>(dst.data) % alignof(uint32_t) == 0;
 }
 
-// The source rows [first, last) that the samples of destination rows [top, bottom) of the
-// placement's reach can touch: the map's extremes over a rectangle lie at its corners, and a
-// bilinear sample reads the rows on either side of its centre. Empty when none is in the source.
-std::pair<A_long, A_long> SourceRowsFor(const Placement& placement, A_long top, A_long bottom,
-                                        A_long source_height) {
-  const Affine& m = placement.to_source;
-  const double xs[2] = {static_cast<double>(placement.reach.left),
-                        static_cast<double>(placement.reach.right)};
-  const double ys[2] = {static_cast<double>(top), static_cast<double>(bottom)};
-  double low = INFINITY;
-  double high = -INFINITY;
-  for (const double x : xs) {
-    for (const double y : ys) {
-      const double source_y = m.d * x + m.e * y + m.f;
-      low = std::min(low, source_y);
-      high = std::max(high, source_y);
-    }
-  }
-  const double first = std::clamp(std::floor(low) - 2, 0.0, static_cast<double>(source_height));
-  const double last = std::clamp(std::ceil(high) + 2, 0.0, static_cast<double>(source_height));
-  return {static_cast<A_long>(first), static_cast<A_long>(last)};
-}
-
-// Destination rows per band of the single-pass placement: the premultiplied copy of the source
-// then holds only the rows one band reaches, not the whole source.
-constexpr A_long kOverBandRows = 64;
-
 PF_Err ResampleOver(const PF_EffectWorld& src, bool straight, PF_Quality quality,
                     const Placement& placement, PF_EffectWorld& dst) {
   const std::optional<pixman_transform> transform = ReachToSource(placement);
@@ -383,41 +427,16 @@ PF_Err ResampleOver(const PF_EffectWorld& src, bool straight, PF_Quality quality
   if (!destination) return PF_Err_OUT_OF_MEMORY;
   const PF_Rect& reach = placement.reach;
   std::vector<uint32_t> window;  // the premultiplied source rows of one band
-  for (A_long band_top = reach.top; band_top < reach.bottom; band_top += kOverBandRows) {
-    const A_long band_bottom = std::min(band_top + kOverBandRows, reach.bottom);
+  for (A_long band_top = reach.top; band_top < reach.bottom; band_top += kWindowRows) {
+    const A_long band_bottom = std::min(band_top + kWindowRows, reach.bottom);
     auto [first, last] = SourceRowsFor(placement, band_top, band_bottom, src.height);
     if (first >= last) continue;  // every sample of the band lies outside the source
-    // The map's translation must stay in pixman's range once moved; a window from the first
-    // row needs no move.
-    const int64_t moved = static_cast<int64_t>(transform->matrix[1][2]) -
-                          static_cast<int64_t>(pixman_int_to_fixed(first));
-    if (moved < INT32_MIN || moved > INT32_MAX) first = 0;
-    try {
-      window.resize(static_cast<size_t>(src.width) * static_cast<size_t>(last - first));
-    } catch (const std::bad_alloc&) {
+    if (!MovedUp(*transform, first)) first = 0;
+    const PixmanImage source = SourceWindow(src, straight, quality, first, last, window);
+    const std::optional<pixman_transform> moved = MovedUp(*transform, first);
+    if (!source || !moved || !pixman_image_set_transform(source.get(), &*moved)) {
       return PF_Err_OUT_OF_MEMORY;
     }
-    for (A_long y = first; y < last; ++y) {
-      const unsigned char* row = reinterpret_cast<const unsigned char*>(WorldRow(src, y));
-      uint32_t* out =
-          window.data() + static_cast<size_t>(y - first) * static_cast<size_t>(src.width);
-      if (straight) {
-        PremultipliedRow(row, out, src.width);
-      } else {
-        WordRow(row, out, src.width);
-      }
-    }
-    const PixmanImage source = MakeImage(src.width, last - first, window.data());
-    if (!source) return PF_Err_OUT_OF_MEMORY;
-    pixman_image_set_filter(
-        source.get(), quality == PF_Quality_LO ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR,
-        nullptr, 0);
-    pixman_image_set_repeat(source.get(), PIXMAN_REPEAT_NONE);
-    // The same map, moved up by the window's first row: a whole number of rows, exact in fixed
-    // point, so every sample lands where it would in the whole source.
-    pixman_transform shifted = *transform;
-    shifted.matrix[1][2] -= pixman_int_to_fixed(first);
-    if (!pixman_image_set_transform(source.get(), &shifted)) return PF_Err_OUT_OF_MEMORY;
     pixman_image_composite32(PIXMAN_OP_OVER, source.get(), nullptr, destination.get(), 0,
                              band_top - reach.top, 0, 0, reach.left, band_top,
                              reach.right - reach.left, band_bottom - band_top);
