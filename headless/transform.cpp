@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -227,33 +228,75 @@ std::pair<A_long, A_long> SourceRowsFor(const Placement& placement, A_long top, 
   return {static_cast<A_long>(first), static_cast<A_long>(last)};
 }
 
-// Premultiplies source rows [first, last) into `window` as pixman words, and makes the pixman
-// image of them; null when out of memory.
-PixmanImage SourceWindow(const PF_EffectWorld& src, bool straight, PF_Quality quality, A_long first,
-                         A_long last, std::vector<uint32_t>& window) {
-  try {
-    window.resize(static_cast<size_t>(src.width) * static_cast<size_t>(last - first));
-  } catch (const std::bad_alloc&) {
-    return PixmanImage(nullptr, &pixman_image_unref);
-  }
-  for (A_long y = first; y < last; ++y) {
-    const unsigned char* row = reinterpret_cast<const unsigned char*>(WorldRow(src, y));
-    uint32_t* out = window.data() + static_cast<size_t>(y - first) * static_cast<size_t>(src.width);
-    if (straight) {
-      PremultipliedRow(row, out, src.width);
+// The premultiplied source rows that the current group of destination rows reaches, as
+// pixman words. As the groups move down the destination the rows they reach usually move down
+// the source too: rows already held are kept (the buffer slides, and is compacted only when it
+// runs out), so each source row is premultiplied about once.
+class SourceWindow {
+ public:
+  SourceWindow(const PF_EffectWorld& src, bool straight, PF_Quality quality)
+      : src_(src), straight_(straight), quality_(quality) {}
+
+  // Holds at least rows [first, last) and makes the pixman image of the rows held; false when
+  // out of memory. The image's row 0 is source row first_held().
+  bool Hold(A_long first, A_long last) {
+    const size_t width = static_cast<size_t>(src_.width);
+    if (first >= held_first_ && first <= held_last_ && held_last_ > held_first_) {
+      offset_ += static_cast<size_t>(first - held_first_);
+      held_first_ = first;
     } else {
-      WordRow(row, out, src.width);
+      offset_ = 0;
+      held_first_ = first;
+      held_last_ = first;
     }
-  }
-  PixmanImage image = MakeImage(src.width, last - first, window.data());
-  if (image) {
+    const A_long end = std::max(last, held_last_);
+    const size_t rows_needed = static_cast<size_t>(end - held_first_);
+    if (offset_ + rows_needed > rows_) {
+      const size_t held = static_cast<size_t>(held_last_ - held_first_);
+      if (rows_needed > rows_ / 2) {
+        try {
+          buffer_.resize(2 * rows_needed * width);
+        } catch (const std::bad_alloc&) {
+          return false;
+        }
+        rows_ = 2 * rows_needed;
+      }
+      std::memmove(buffer_.data(), buffer_.data() + offset_ * width, held * width * 4);
+      offset_ = 0;
+    }
+    for (A_long y = held_last_; y < end; ++y) {
+      const unsigned char* row = reinterpret_cast<const unsigned char*>(WorldRow(src_, y));
+      uint32_t* out = buffer_.data() + (offset_ + static_cast<size_t>(y - held_first_)) * width;
+      if (straight_) {
+        PremultipliedRow(row, out, src_.width);
+      } else {
+        WordRow(row, out, src_.width);
+      }
+    }
+    held_last_ = end;
+    image_ = MakeImage(src_.width, held_last_ - held_first_, buffer_.data() + offset_ * width);
+    if (!image_) return false;
     pixman_image_set_filter(
-        image.get(), quality == PF_Quality_LO ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR,
+        image_.get(), quality_ == PF_Quality_LO ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR,
         nullptr, 0);
-    pixman_image_set_repeat(image.get(), PIXMAN_REPEAT_NONE);
+    pixman_image_set_repeat(image_.get(), PIXMAN_REPEAT_NONE);
+    return true;
   }
-  return image;
-}
+
+  A_long first_held() const { return held_first_; }
+  pixman_image_t* image() const { return image_.get(); }
+
+ private:
+  const PF_EffectWorld& src_;
+  bool straight_;
+  PF_Quality quality_;
+  std::vector<uint32_t> buffer_;
+  size_t rows_ = 0;    // rows the buffer has room for
+  size_t offset_ = 0;  // the buffer row holding source row held_first_
+  A_long held_first_ = 0;
+  A_long held_last_ = 0;
+  PixmanImage image_{nullptr, &pixman_image_unref};
+};
 
 // The map moved up by a window's first row: a whole number of rows, exact in fixed point, so
 // every sample lands where it would in the whole source. None when the moved translation leaves
@@ -308,14 +351,13 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
   // The premultiplied source is held a window of rows at a time: the rows that a group of
   // bands reaches through any placement, instead of the whole source.
   const A_long group_rows = std::max(band_rows, kWindowRows / band_rows * band_rows);
-  std::vector<uint32_t> window;
-  PixmanImage source(nullptr, &pixman_image_unref);
-  A_long first = 0;
+  SourceWindow window(src, straight, quality);
+  bool reaches_source = false;
   for (A_long band_top = bounds.top; band_top < bounds.bottom; band_top += band_rows) {
     if ((band_top - bounds.top) % group_rows == 0) {
       const A_long group_bottom = std::min(band_top + group_rows, bounds.bottom);
+      A_long first = src.height;
       A_long last = 0;
-      first = src.height;
       for (size_t i = 0; i < placements.size(); ++i) {
         if (!transforms[i]) continue;
         const PF_Rect& reach = placements[i]->reach;
@@ -329,11 +371,8 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
       for (size_t i = 0; i < placements.size() && first < last; ++i) {
         if (transforms[i] && !MovedUp(*transforms[i], first)) first = 0;
       }
-      source.reset();
-      if (first < last) {
-        source = SourceWindow(src, straight, quality, first, last, window);
-        if (!source) return PF_Err_OUT_OF_MEMORY;
-      }
+      reaches_source = first < last;
+      if (reaches_source && !window.Hold(first, last)) return PF_Err_OUT_OF_MEMORY;
     }
     const PF_Rect band{bounds.left, band_top, bounds.right,
                        std::min(band_top + band_rows, bounds.bottom)};
@@ -343,17 +382,17 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
     layer.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(band.bottom - band.top),
                         PF_Pixel{});
     for (size_t i = 0; i < placements.size(); ++i) {
-      if (!transforms[i] || !source) continue;
+      if (!transforms[i] || !reaches_source) continue;
       const PF_Rect& reach = placements[i]->reach;
       const PF_Rect part = Intersection(reach, band);
       if (IsEmptyRect(part)) continue;
-      const std::optional<pixman_transform> moved = MovedUp(*transforms[i], first);
+      const std::optional<pixman_transform> moved = MovedUp(*transforms[i], window.first_held());
       // The transform is anchored at the reach's corner in every band, so that splitting
       // into bands changes no sample.
-      if (!moved || !pixman_image_set_transform(source.get(), &*moved)) {
+      if (!moved || !pixman_image_set_transform(window.image(), &*moved)) {
         return PF_Err_OUT_OF_MEMORY;
       }
-      pixman_image_composite32(PIXMAN_OP_SRC, source.get(), nullptr, band_image.get(),
+      pixman_image_composite32(PIXMAN_OP_SRC, window.image(), nullptr, band_image.get(),
                                part.left - reach.left, part.top - reach.top, 0, 0,
                                part.left - bounds.left, part.top - band.top, part.right - part.left,
                                part.bottom - part.top);
@@ -426,18 +465,18 @@ PF_Err ResampleOver(const PF_EffectWorld& src, bool straight, PF_Quality quality
       &pixman_image_unref);
   if (!destination) return PF_Err_OUT_OF_MEMORY;
   const PF_Rect& reach = placement.reach;
-  std::vector<uint32_t> window;  // the premultiplied source rows of one band
+  SourceWindow window(src, straight, quality);
   for (A_long band_top = reach.top; band_top < reach.bottom; band_top += kWindowRows) {
     const A_long band_bottom = std::min(band_top + kWindowRows, reach.bottom);
     auto [first, last] = SourceRowsFor(placement, band_top, band_bottom, src.height);
     if (first >= last) continue;  // every sample of the band lies outside the source
     if (!MovedUp(*transform, first)) first = 0;
-    const PixmanImage source = SourceWindow(src, straight, quality, first, last, window);
-    const std::optional<pixman_transform> moved = MovedUp(*transform, first);
-    if (!source || !moved || !pixman_image_set_transform(source.get(), &*moved)) {
+    if (!window.Hold(first, last)) return PF_Err_OUT_OF_MEMORY;
+    const std::optional<pixman_transform> moved = MovedUp(*transform, window.first_held());
+    if (!moved || !pixman_image_set_transform(window.image(), &*moved)) {
       return PF_Err_OUT_OF_MEMORY;
     }
-    pixman_image_composite32(PIXMAN_OP_OVER, source.get(), nullptr, destination.get(), 0,
+    pixman_image_composite32(PIXMAN_OP_OVER, window.image(), nullptr, destination.get(), 0,
                              band_top - reach.top, 0, 0, reach.left, band_top,
                              reach.right - reach.left, band_bottom - band_top);
   }
