@@ -79,7 +79,9 @@ class Program : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    dir_ = fs::temp_directory_path() / ("quorvel_program_" + name);
+    // The process id keeps apart the runs of several build folders on one machine.
+    dir_ = fs::temp_directory_path() /
+           ("quorvel_program_" + name + "_" + std::to_string(static_cast<long>(getpid())));
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "out");
   }
