@@ -9,6 +9,12 @@
 #include <string>
 #include <unordered_map>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
+
 #include "headless/call_accounting.h"
 
 namespace quorvel::headless {
@@ -20,9 +26,36 @@ struct HandleBlock {
   int lock_count = 0;
 };
 
+// Blocks this large come straight from the system's zero pages: memory that is never written
+// (a size gate, say) then costs address space only, and none of it is cleared by hand.
+constexpr A_HandleSize kMappedBlockSize = A_HandleSize{1} << 20;
+
 // A zero-filled allocation; at least one byte, so that an empty handle still has an address.
 void* AllocateBytes(A_HandleSize size) {
+  if (size >= kMappedBlockSize) {
+#if defined(_WIN32)
+    return VirtualAlloc(nullptr, static_cast<SIZE_T>(size), MEM_COMMIT | MEM_RESERVE,
+                        PAGE_READWRITE);
+#else
+    void* data = mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return data == MAP_FAILED ? nullptr : data;
+#endif
+  }
   return std::calloc(static_cast<size_t>(size == 0 ? 1 : size), 1);
+}
+
+// Frees what AllocateBytes(size) gave.
+void FreeBytes(void* data, A_HandleSize size) {
+  if (size >= kMappedBlockSize) {
+#if defined(_WIN32)
+    VirtualFree(data, 0, MEM_RELEASE);
+#else
+    munmap(data, static_cast<size_t>(size));
+#endif
+    return;
+  }
+  std::free(data);
 }
 
 class HandleRegistry {
@@ -44,7 +77,7 @@ class HandleRegistry {
       blocks_.emplace(handle, std::move(block));
       return handle;
     } catch (const std::bad_alloc&) {
-      std::free(data);
+      FreeBytes(data, size);
       return nullptr;
     }
   }
@@ -67,7 +100,7 @@ class HandleRegistry {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto found = blocks_.find(handle);
     if (found == blocks_.end()) return false;
-    std::free(found->second->data);
+    FreeBytes(found->second->data, found->second->size);
     blocks_.erase(found);
     return true;
   }
@@ -87,7 +120,7 @@ class HandleRegistry {
     if (data == nullptr) return PF_Err_OUT_OF_MEMORY;
     std::memcpy(data, block->data,
                 static_cast<size_t>(new_size < block->size ? new_size : block->size));
-    std::free(block->data);
+    FreeBytes(block->data, block->size);
     block->data = data;
     block->size = new_size;
     return PF_Err_NONE;
