@@ -57,7 +57,7 @@ std::string ParamFlagsText(PF_ParamFlags flags) {
                                     [bit](const auto& entry) { return entry.bit == bit; });
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%x", bit);
-    names.push_back(known != std::end(kNames) ? known->name : hex);
+    names.emplace_back(known != std::end(kNames) ? known->name : hex);
   }
   return names.empty() ? "-" : Joined(names, ", ");
 }

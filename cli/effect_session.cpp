@@ -110,7 +110,7 @@ void EffectSession::SetUp() {
 }
 
 headless::CommandResult EffectSession::RunChecked(PF_Cmd command, const std::string& what) {
-  const headless::CommandResult result =
+  headless::CommandResult result =
       command == PF_Cmd_PARAMS_SETUP ? instance_->ParamsSetup() : instance_->Run(command);
   const std::string problem = CommandProblem(result, what);
   if (!problem.empty()) throw CliError(problem);

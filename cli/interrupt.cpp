@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "cli/interrupt.h"
 
-#include <signal.h>
-
 #include <atomic>
+#include <csignal>
 
 namespace quorvel::cli {
 namespace {

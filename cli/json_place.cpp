@@ -21,11 +21,11 @@ class DuplicateKeyCheck {
     switch (event) {
       case Json::parse_event_t::object_start:
         NoteElement();
-        frames_.push_back(Frame{true});
+        frames_.emplace_back(Frame{true});
         break;
       case Json::parse_event_t::array_start:
         NoteElement();
-        frames_.push_back(Frame{false});
+        frames_.emplace_back(Frame{false});
         break;
       case Json::parse_event_t::key: {
         Frame& frame = frames_.back();

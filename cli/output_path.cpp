@@ -62,8 +62,11 @@ A_long ParseFrameNumber(const std::string& text, const std::string& option) {
   }
   A_long number = 0;
   for (const char c : text) {
-    if (!IsDigit(c))
+    if (!IsDigit(c)) {
+      // Built once, on the way out.
+      // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
       throw UsageError(option + " '" + text + "': expected a frame number (0 or more)");
+    }
     number = number * 10 + (c - '0');
   }
   return number;

@@ -77,9 +77,10 @@ SheetLayout LayOut(A_long frame_width, A_long frame_height, A_long count, int co
   layout.columns = static_cast<int>(std::min<A_long>(columns, count));
   layout.rows = static_cast<int>((count + layout.columns - 1) / layout.columns);
   // In 64 bits: a thousand columns of wide cells must be refused, not wrapped.
-  const int64_t width = 2 * kMargin + static_cast<int64_t>(layout.columns) * layout.cell_width +
+  const int64_t width = int64_t{2} * kMargin +
+                        static_cast<int64_t>(layout.columns) * layout.cell_width +
                         static_cast<int64_t>(layout.columns - 1) * kGap;
-  const int64_t height = 2 * kMargin +
+  const int64_t height = int64_t{2} * kMargin +
                          static_cast<int64_t>(layout.rows) * (layout.cell_height + kLabelHeight) +
                          static_cast<int64_t>(layout.rows - 1) * kGap;
   if (width > PF_MAX_WORLD_WIDTH || height > PF_MAX_WORLD_HEIGHT) {
