@@ -18,14 +18,14 @@ constexpr int64_t kBandPixels = 32768;
 
 // True when the two worlds' pixel memory overlaps.
 bool SharesPixels(const PF_EffectWorld& a, const PF_EffectWorld& b) {
-  const auto begin = [](const PF_EffectWorld& world) {
+  const auto first_byte = [](const PF_EffectWorld& world) {
     return reinterpret_cast<uintptr_t>(world.data);
   };
-  const auto end = [&](const PF_EffectWorld& world) {
-    return begin(world) +
+  const auto past_last_byte = [&](const PF_EffectWorld& world) {
+    return first_byte(world) +
            static_cast<uintptr_t>(world.rowbytes) * static_cast<uintptr_t>(world.height);
   };
-  return begin(a) < end(b) && begin(b) < end(a);
+  return first_byte(a) < past_last_byte(b) && first_byte(b) < past_last_byte(a);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -153,18 +154,19 @@ __attribute__((target_clones("avx2", "default")))
 void PremultipliedRow(const unsigned char* __restrict pixels, uint32_t* __restrict out,
                       A_long width) {
   for (A_long x = 0; x < width; ++x) {
-    const unsigned alpha = pixels[4 * x];
-    out[x] = alpha << 24 | static_cast<uint32_t>(MultiplyChannels(pixels[4 * x + 1], alpha)) << 16 |
-             static_cast<uint32_t>(MultiplyChannels(pixels[4 * x + 2], alpha)) << 8 |
-             MultiplyChannels(pixels[4 * x + 3], alpha);
+    const unsigned char* pixel = pixels + std::ptrdiff_t{4} * x;
+    const unsigned alpha = pixel[0];
+    out[x] = alpha << 24 | static_cast<uint32_t>(MultiplyChannels(pixel[1], alpha)) << 16 |
+             static_cast<uint32_t>(MultiplyChannels(pixel[2], alpha)) << 8 |
+             MultiplyChannels(pixel[3], alpha);
   }
 }
 
 void WordRow(const unsigned char* __restrict pixels, uint32_t* __restrict out, A_long width) {
   for (A_long x = 0; x < width; ++x) {
-    out[x] = static_cast<uint32_t>(pixels[4 * x]) << 24 |
-             static_cast<uint32_t>(pixels[4 * x + 1]) << 16 |
-             static_cast<uint32_t>(pixels[4 * x + 2]) << 8 | pixels[4 * x + 3];
+    const unsigned char* pixel = pixels + std::ptrdiff_t{4} * x;
+    out[x] = static_cast<uint32_t>(pixel[0]) << 24 | static_cast<uint32_t>(pixel[1]) << 16 |
+             static_cast<uint32_t>(pixel[2]) << 8 | pixel[3];
   }
 }
 
@@ -432,14 +434,14 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
 
 // True when the two worlds' pixel memory overlaps.
 bool SharesPixels(const PF_EffectWorld& a, const PF_EffectWorld& b) {
-  const auto begin = [](const PF_EffectWorld& world) {
+  const auto first_byte = [](const PF_EffectWorld& world) {
     return reinterpret_cast<uintptr_t>(world.data);
   };
-  const auto end = [&](const PF_EffectWorld& world) {
-    return begin(world) +
+  const auto past_last_byte = [&](const PF_EffectWorld& world) {
+    return first_byte(world) +
            static_cast<uintptr_t>(world.rowbytes) * static_cast<uintptr_t>(world.height);
   };
-  return begin(a) < end(b) && begin(b) < end(a);
+  return first_byte(a) < past_last_byte(b) && first_byte(b) < past_last_byte(a);
 }
 
 // IN_FRONT at full opacity without a mask, onto premultiplied pixels, is pixman's OVER with the
