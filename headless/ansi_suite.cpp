@@ -50,61 +50,26 @@ A_char* BoundedStrcpy(A_char* destination, const A_char* source) {
   return destination;
 }
 
-A_FpLong Atan(A_FpLong x) {
-  return std::atan(x);
-}
-A_FpLong Atan2(A_FpLong y, A_FpLong x) {
-  return std::atan2(y, x);
-}
-A_FpLong Ceil(A_FpLong x) {
-  return std::ceil(x);
-}
-A_FpLong Cos(A_FpLong x) {
-  return std::cos(x);
-}
-A_FpLong Exp(A_FpLong x) {
-  return std::exp(x);
-}
-A_FpLong Fabs(A_FpLong x) {
-  return std::fabs(x);
-}
-A_FpLong Floor(A_FpLong x) {
-  return std::floor(x);
-}
-A_FpLong Fmod(A_FpLong x, A_FpLong y) {
-  return std::fmod(x, y);
-}
-A_FpLong Hypot(A_FpLong x, A_FpLong y) {
-  return std::hypot(x, y);
-}
-A_FpLong Log(A_FpLong x) {
-  return std::log(x);
-}
-A_FpLong Log10(A_FpLong x) {
-  return std::log10(x);
-}
-A_FpLong Pow(A_FpLong x, A_FpLong y) {
-  return std::pow(x, y);
-}
-A_FpLong Sin(A_FpLong x) {
-  return std::sin(x);
-}
-A_FpLong Sqrt(A_FpLong x) {
-  return std::sqrt(x);
-}
-A_FpLong Tan(A_FpLong x) {
-  return std::tan(x);
-}
-A_FpLong Asin(A_FpLong x) {
-  return std::asin(x);
-}
-A_FpLong Acos(A_FpLong x) {
-  return std::acos(x);
-}
-
-const PF_ANSICallbacksSuite1 kAnsiSuite = {
-    Atan,  Atan2, Ceil, Cos,  Exp, Fabs,           Floor,         Fmod, Hypot, Log,
-    Log10, Pow,   Sin,  Sqrt, Tan, BoundedSprintf, BoundedStrcpy, Asin, Acos};
+// The C library's functions, as the host's own.
+const PF_ANSICallbacksSuite1 kAnsiSuite = {[](A_FpLong x) { return std::atan(x); },
+                                           [](A_FpLong y, A_FpLong x) { return std::atan2(y, x); },
+                                           [](A_FpLong x) { return std::ceil(x); },
+                                           [](A_FpLong x) { return std::cos(x); },
+                                           [](A_FpLong x) { return std::exp(x); },
+                                           [](A_FpLong x) { return std::fabs(x); },
+                                           [](A_FpLong x) { return std::floor(x); },
+                                           [](A_FpLong x, A_FpLong y) { return std::fmod(x, y); },
+                                           [](A_FpLong x, A_FpLong y) { return std::hypot(x, y); },
+                                           [](A_FpLong x) { return std::log(x); },
+                                           [](A_FpLong x) { return std::log10(x); },
+                                           [](A_FpLong x, A_FpLong y) { return std::pow(x, y); },
+                                           [](A_FpLong x) { return std::sin(x); },
+                                           [](A_FpLong x) { return std::sqrt(x); },
+                                           [](A_FpLong x) { return std::tan(x); },
+                                           BoundedSprintf,
+                                           BoundedStrcpy,
+                                           [](A_FpLong x) { return std::asin(x); },
+                                           [](A_FpLong x) { return std::acos(x); }};
 
 }  // namespace
 

@@ -16,18 +16,6 @@ namespace {
 // Rows a band holds: enough to keep the per-band work small, few enough to stay in the cache.
 constexpr int64_t kBandPixels = 32768;
 
-// True when the two worlds' pixel memory overlaps.
-bool SharesPixels(const PF_EffectWorld& a, const PF_EffectWorld& b) {
-  const auto first_byte = [](const PF_EffectWorld& world) {
-    return reinterpret_cast<uintptr_t>(world.data);
-  };
-  const auto past_last_byte = [&](const PF_EffectWorld& world) {
-    return first_byte(world) +
-           static_cast<uintptr_t>(world.rowbytes) * static_cast<uintptr_t>(world.height);
-  };
-  return first_byte(a) < past_last_byte(b) && first_byte(b) < past_last_byte(a);
-}
-
 }  // namespace
 
 PF_Err TransferRect(PF_ProgPtr, PF_Quality, PF_ModeFlags mode_flags, PF_Field,

@@ -432,18 +432,6 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
   return PF_Err_NONE;
 }
 
-// True when the two worlds' pixel memory overlaps.
-bool SharesPixels(const PF_EffectWorld& a, const PF_EffectWorld& b) {
-  const auto first_byte = [](const PF_EffectWorld& world) {
-    return reinterpret_cast<uintptr_t>(world.data);
-  };
-  const auto past_last_byte = [&](const PF_EffectWorld& world) {
-    return first_byte(world) +
-           static_cast<uintptr_t>(world.rowbytes) * static_cast<uintptr_t>(world.height);
-  };
-  return first_byte(a) < past_last_byte(b) && first_byte(b) < past_last_byte(a);
-}
-
 // IN_FRONT at full opacity without a mask, onto premultiplied pixels, is pixman's OVER with the
 // same rounding (d = s + d·(255 − s.alpha)/255, a transparent source leaving d exactly as it
 // is), and pixman's samples do not depend on the operator or the destination's format. So one

@@ -205,4 +205,15 @@ PF_Err GetPixelData8(PF_EffectWorld* world, PF_PixelPtr pixels0, PF_Pixel8** pix
   return PF_Err_NONE;
 }
 
+bool SharesPixels(const PF_EffectWorld& a, const PF_EffectWorld& b) {
+  const auto first_byte = [](const PF_EffectWorld& world) {
+    return reinterpret_cast<uintptr_t>(world.data);
+  };
+  const auto past_last_byte = [&](const PF_EffectWorld& world) {
+    return first_byte(world) +
+           static_cast<uintptr_t>(world.rowbytes) * static_cast<uintptr_t>(world.height);
+  };
+  return first_byte(a) < past_last_byte(b) && first_byte(b) < past_last_byte(a);
+}
+
 }  // namespace quorvel::headless

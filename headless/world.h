@@ -17,6 +17,10 @@ A_long WorldRowBytes(A_long width);
 // in 1 .. PF_MAX_WORLD_WIDTH / PF_MAX_WORLD_HEIGHT, rows at least width × 4 bytes.
 bool IsUsableWorld(const PF_EffectWorld* world);
 
+// True when the two worlds' pixel memory overlaps, so that one cannot be read while the
+// other is written without a copy first.
+bool SharesPixels(const PF_EffectWorld& a, const PF_EffectWorld& b);
+
 inline PF_Pixel* WorldRow(const PF_EffectWorld& world, A_long y) {
   return reinterpret_cast<PF_Pixel*>(reinterpret_cast<unsigned char*>(world.data) +
                                      static_cast<std::ptrdiff_t>(y) * world.rowbytes);
