@@ -96,6 +96,53 @@ TEST_F(WorldSuiteTest, DisposalZeroesTheRecord) {
   EXPECT_TRUE(IsZeroedRecord(world));
 }
 
+// Large worlds' memory is kept after disposal for the next world of about that size; what the
+// last world held must never show through.
+TEST_F(WorldSuiteTest, KeptMemoryComesBackClearedOrPatternedAsAsked) {
+  ScopedCall scope(context);
+  ReleaseKeptWorldMemory();
+  constexpr A_long kSide = 1024;  // 4 MiB: large enough to be kept
+  ASSERT_EQ(Make(kSide, kSide), PF_Err_NONE);
+  void* const first_pixels = world.data;
+  std::memset(world.data, 0x3C, static_cast<size_t>(world.rowbytes) * kSide);
+  ASSERT_EQ(DisposeWorld(nullptr, &world), PF_Err_NONE);
+
+  ASSERT_EQ(Make(kSide, kSide - 10, 1), PF_Err_NONE);
+  EXPECT_EQ(world.data, first_pixels);
+  for (const A_long y : {A_long{0}, kSide / 2, kSide - 11}) {
+    for (const A_long x : {A_long{0}, kSide - 1}) {
+      EXPECT_EQ(ArgbOf(PixelAt(world, x, y)), (Argb{0, 0, 0, 0}));
+    }
+  }
+  std::memset(world.data, 0x3C, static_cast<size_t>(world.rowbytes) * (kSide - 10));
+  ASSERT_EQ(DisposeWorld(nullptr, &world), PF_Err_NONE);
+
+  ASSERT_EQ(Make(kSide, kSide, 0), PF_Err_NONE);
+  EXPECT_EQ(world.data, first_pixels);
+  EXPECT_EQ(PixelAt(world, kSide - 1, kSide - 1).alpha, 0xA5);
+  EXPECT_EQ(PixelAt(world, 0, 0).red, 0xA5);
+  ASSERT_EQ(DisposeWorld(nullptr, &world), PF_Err_NONE);
+  EXPECT_TRUE(context.ledger.Empty());
+  ReleaseKeptWorldMemory();
+}
+
+TEST_F(WorldSuiteTest, KeptMemoryIsNotHandedToAMuchSmallerOrALargerWorld) {
+  ScopedCall scope(context);
+  ReleaseKeptWorldMemory();
+  ASSERT_EQ(Make(1024, 1024), PF_Err_NONE);
+  void* const kept = world.data;
+  ASSERT_EQ(DisposeWorld(nullptr, &world), PF_Err_NONE);
+
+  PF_EffectWorld larger{};
+  ASSERT_EQ(NewWorld(nullptr, 1024, 1100, 1, PF_PixelFormat_ARGB32, &larger), PF_Err_NONE);
+  EXPECT_NE(larger.data, kept);
+  ASSERT_EQ(Make(1024, 400), PF_Err_NONE);  // less than half the kept block
+  EXPECT_NE(world.data, kept);
+  EXPECT_EQ(DisposeWorld(nullptr, &world), PF_Err_NONE);
+  EXPECT_EQ(DisposeWorld(nullptr, &larger), PF_Err_NONE);
+  ReleaseKeptWorldMemory();
+}
+
 TEST_F(WorldSuiteTest, InjectedFaultFailsOnlyTheChosenCallWithAZeroedWorld) {
   faults.FailCall(FailingCall::kNewWorld, 2);
   ScopedCall scope(context);
