@@ -21,6 +21,7 @@
 
 #include "bench/bench_scene.h"
 #include "headless/fill.h"
+#include "headless/kept_memory.h"
 #include "headless/world.h"
 
 extern "C" {
@@ -130,7 +131,7 @@ void PeakMemory(benchmark::State& state, BoxScene box) {
   for (auto _ : state) {
     // Freed memory goes back to the system, so that the resident set starts at what is live;
     // the host's kept world memory too, so that the render pays for every world it needs.
-    headless::ReleaseKeptWorldMemory();
+    headless::ReleaseKeptMemory();
     malloc_trim(0);
     const bool reset = ResetPeakResident();
     const int64_t resident_before = StatusBytes("VmRSS");

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "headless/world.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -9,20 +8,9 @@
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 #include "headless/call_accounting.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QUORVEL_HOST_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUORVEL_HOST_ASAN 1
-#endif
-#endif
-#ifdef QUORVEL_HOST_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
+#include "headless/kept_memory.h"
 
 namespace quorvel::headless {
 namespace {
@@ -36,93 +24,6 @@ struct LiveWorld {
   A_long height;
   A_long rowbytes;
   size_t capacity;  // bytes of the block behind the pixels, at least rowbytes × height
-};
-
-// Pixel blocks of disposed worlds, kept for the next worlds of about their size, as a host keeps
-// its image memory: fresh memory from the system costs a page fault per page on first touch,
-// several times the cost of clearing memory that is already there. Bounded in bytes and in
-// blocks; blocks too small to matter go straight back to the C library. Under AddressSanitizer a
-// kept block is poisoned, so that a plug-in reading a world after disposing of it is still caught.
-class PixelCache {
- public:
-  static PixelCache& Instance() {
-    static PixelCache cache;
-    return cache;
-  }
-  ~PixelCache() { Trim(); }
-
-  // A kept block of at least `bytes` and at most twice that, the smallest such; or null.
-  void* Take(size_t bytes, size_t& capacity) {
-    if (bytes < kSmallestKept) return nullptr;
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto best = blocks_.end();
-    for (auto block = blocks_.begin(); block != blocks_.end(); ++block) {
-      if (block->capacity >= bytes && block->capacity / 2 <= bytes &&
-          (best == blocks_.end() || block->capacity < best->capacity)) {
-        best = block;
-      }
-    }
-    if (best == blocks_.end()) return nullptr;
-    void* data = best->data;
-    capacity = best->capacity;
-    kept_bytes_ -= capacity;
-    blocks_.erase(best);
-#ifdef QUORVEL_HOST_ASAN
-    ASAN_UNPOISON_MEMORY_REGION(data, capacity);
-#endif
-    return data;
-  }
-
-  // Keeps the block, or frees it when it is small or the cache is full.
-  void Give(void* data, size_t capacity) {
-    if (capacity >= kSmallestKept && capacity <= kKeptBytes) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      try {
-        // The oldest blocks make room for the newest: the next frame is most like the last.
-        while (!blocks_.empty() &&
-               (blocks_.size() >= kKeptBlocks || kept_bytes_ + capacity > kKeptBytes)) {
-          FreeBlock(blocks_.front());
-          blocks_.erase(blocks_.begin());
-        }
-        blocks_.push_back({data, capacity});
-        kept_bytes_ += capacity;
-#ifdef QUORVEL_HOST_ASAN
-        ASAN_POISON_MEMORY_REGION(data, capacity);
-#endif
-        return;
-      } catch (const std::bad_alloc&) {
-        // Not kept, then.
-      }
-    }
-    std::free(data);
-  }
-
-  void Trim() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const Block& block : blocks_) FreeBlock(block);
-    blocks_.clear();
-    kept_bytes_ = 0;
-  }
-
- private:
-  struct Block {
-    void* data;
-    size_t capacity;
-  };
-  static void FreeBlock(const Block& block) {
-#ifdef QUORVEL_HOST_ASAN
-    ASAN_UNPOISON_MEMORY_REGION(block.data, block.capacity);
-#endif
-    std::free(block.data);
-  }
-
-  static constexpr size_t kSmallestKept = size_t{1} << 20;
-  static constexpr size_t kKeptBytes = size_t{256} << 20;
-  static constexpr size_t kKeptBlocks = 8;
-
-  std::mutex mutex_;
-  std::vector<Block> blocks_;  // oldest first
-  size_t kept_bytes_ = 0;
 };
 
 // Every world this host made and has not freed, by its pixel address.
@@ -200,7 +101,8 @@ PF_Err AllocateWorld(A_long width, A_long height, bool clear, WorldOwner owner,
   const A_long rowbytes = WorldRowBytes(width);
   const size_t bytes = static_cast<size_t>(rowbytes) * static_cast<size_t>(height);
   size_t capacity = bytes;
-  void* data = PixelCache::Instance().Take(bytes, capacity);
+  // Memory a disposed world left behind is cheaper than fresh memory (see kept_memory.h).
+  void* data = TakeKeptMemory(bytes, capacity);
   if (data != nullptr) {
     std::memset(data, clear ? 0 : kUnclearedByte, bytes);
   } else {
@@ -210,7 +112,7 @@ PF_Err AllocateWorld(A_long width, A_long height, bool clear, WorldOwner owner,
     if (!clear) std::memset(data, kUnclearedByte, bytes);
   }
   if (!WorldRegistry::Instance().Add(data, {owner, width, height, rowbytes, capacity})) {
-    PixelCache::Instance().Give(data, capacity);
+    KeepMemory(data, capacity);
     return PF_Err_OUT_OF_MEMORY;
   }
 
@@ -228,13 +130,9 @@ PF_Err FreeWorld(WorldOwner owner, PF_EffectWorld& world) {
   const size_t capacity =
       world.data != nullptr ? WorldRegistry::Instance().Remove(world, owner) : 0;
   if (capacity == 0) return PF_Err_BAD_CALLBACK_PARAM;
-  PixelCache::Instance().Give(world.data, capacity);
+  KeepMemory(world.data, capacity);
   world = PF_EffectWorld{};
   return PF_Err_NONE;
-}
-
-void ReleaseKeptWorldMemory() {
-  PixelCache::Instance().Trim();
 }
 
 bool IsPluginWorld(const PF_EffectWorld& world) {

@@ -43,11 +43,8 @@ PF_Err AllocateWorld(A_long width, A_long height, bool clear, WorldOwner owner,
 
 // Frees a world that AllocateWorld made for that owner and zeroes the record. Any other world
 // (unknown, disposed already, or someone else's) is PF_Err_BAD_CALLBACK_PARAM and untouched.
-// Large pixel blocks are kept for the next worlds of about their size (at most 256 MiB).
+// Large pixel blocks are kept for the next worlds of about their size (kept_memory.h).
 PF_Err FreeWorld(WorldOwner owner, PF_EffectWorld& world);
-
-// Gives the kept pixel blocks back to the C library.
-void ReleaseKeptWorldMemory();
 
 // True for a live world that the plug-in made (through PF_NewWorld or utils->new_world).
 bool IsPluginWorld(const PF_EffectWorld& world);

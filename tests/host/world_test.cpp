@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "headless/call_context.h"
+#include "headless/kept_memory.h"
 #include "headless/world.h"
 #include "tests/host/pixel_test_support.h"
 
@@ -100,7 +101,7 @@ TEST_F(WorldSuiteTest, DisposalZeroesTheRecord) {
 // last world held must never show through.
 TEST_F(WorldSuiteTest, KeptMemoryComesBackClearedOrPatternedAsAsked) {
   ScopedCall scope(context);
-  ReleaseKeptWorldMemory();
+  ReleaseKeptMemory();
   constexpr A_long kSide = 1024;  // 4 MiB: large enough to be kept
   ASSERT_EQ(Make(kSide, kSide), PF_Err_NONE);
   void* const first_pixels = world.data;
@@ -123,12 +124,12 @@ TEST_F(WorldSuiteTest, KeptMemoryComesBackClearedOrPatternedAsAsked) {
   EXPECT_EQ(PixelAt(world, 0, 0).red, 0xA5);
   ASSERT_EQ(DisposeWorld(nullptr, &world), PF_Err_NONE);
   EXPECT_TRUE(context.ledger.Empty());
-  ReleaseKeptWorldMemory();
+  ReleaseKeptMemory();
 }
 
 TEST_F(WorldSuiteTest, KeptMemoryIsNotHandedToAMuchSmallerOrALargerWorld) {
   ScopedCall scope(context);
-  ReleaseKeptWorldMemory();
+  ReleaseKeptMemory();
   ASSERT_EQ(Make(1024, 1024), PF_Err_NONE);
   void* const kept = world.data;
   ASSERT_EQ(DisposeWorld(nullptr, &world), PF_Err_NONE);
@@ -140,7 +141,7 @@ TEST_F(WorldSuiteTest, KeptMemoryIsNotHandedToAMuchSmallerOrALargerWorld) {
   EXPECT_NE(world.data, kept);
   EXPECT_EQ(DisposeWorld(nullptr, &world), PF_Err_NONE);
   EXPECT_EQ(DisposeWorld(nullptr, &larger), PF_Err_NONE);
-  ReleaseKeptWorldMemory();
+  ReleaseKeptMemory();
 }
 
 TEST_F(WorldSuiteTest, InjectedFaultFailsOnlyTheChosenCallWithAZeroedWorld) {

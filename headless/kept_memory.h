@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+// Large blocks of the host's image memory, kept after use for the next request of about their
+// size, as a host keeps its image memory: fresh memory from the system costs a page fault per
+// page on first touch, several times the cost of clearing memory that is already there, and the
+// faults of frames rendered side by side contend in the kernel.
+#pragma once
+
+#include <cstddef>
+
+namespace quorvel::headless {
+
+// A kept block of at least `bytes` and at most twice that (the smallest such), with its
+// capacity; null when there is none or the request is too small to be worth keeping. Its
+// contents are whatever was last written.
+void* TakeKeptMemory(size_t bytes, size_t& capacity);
+
+// Hands back a block that came from malloc (or TakeKeptMemory) with that capacity: kept when
+// large enough and there is room (at most 256 MiB and 8 blocks, the oldest going first),
+// otherwise freed. Under AddressSanitizer a kept block is poisoned, so that a use after it was
+// handed back is still caught.
+void KeepMemory(void* data, size_t capacity);
+
+// Frees every kept block.
+void ReleaseKeptMemory();
+
+// A block of scratch memory for the length of one call, from the kept blocks when one fits,
+// and handed back to them at the end.
+class ScratchBlock {
+ public:
+  // No block when bytes is 0 or the memory cannot be had; contents undefined.
+  explicit ScratchBlock(size_t bytes = 0);
+  ~ScratchBlock();
+  ScratchBlock(ScratchBlock&& other) noexcept;
+  ScratchBlock& operator=(ScratchBlock&& other) noexcept;
+  ScratchBlock(const ScratchBlock&) = delete;
+  ScratchBlock& operator=(const ScratchBlock&) = delete;
+
+  void* data() const { return data_; }
+
+ private:
+  void* data_ = nullptr;
+  size_t capacity_ = 0;
+};
+
+}  // namespace quorvel::headless
