@@ -25,9 +25,9 @@
 namespace quorvel::headless {
 namespace {
 
-constexpr size_t kSmallestKept = size_t{1} << 20;
+constexpr size_t kSmallestKept = size_t{64} << 10;
 constexpr size_t kKeptBytes = size_t{256} << 20;
-constexpr size_t kKeptBlocks = 8;
+constexpr size_t kKeptBlocks = 16;
 
 class KeptBlocks {
  public:

@@ -15,7 +15,7 @@ namespace quorvel::headless {
 void* TakeKeptMemory(size_t bytes, size_t& capacity);
 
 // Hands back a block that came from malloc (or TakeKeptMemory) with that capacity: kept when
-// large enough and there is room (at most 256 MiB and 8 blocks, the oldest going first),
+// large enough and there is room (at most 256 MiB and 16 blocks, the oldest going first),
 // otherwise freed. Under AddressSanitizer a kept block is poisoned, so that a use after it was
 // handed back is still caught.
 void KeepMemory(void* data, size_t capacity);

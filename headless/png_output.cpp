@@ -3,6 +3,7 @@
 
 #include <cairo.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -80,8 +81,11 @@ FileStatus WritePng(const PF_EffectWorld& world, const std::filesystem::path& pa
 
   const std::filesystem::path temporary = TemporaryPathFor(path);
   File file(std::fopen(temporary.string().c_str(), "wb"));
-  if (!file)
-    return FileStatus::Failure("cannot create a file in '" + path.parent_path().string() + "'");
+  if (!file) {
+    // The file the user named, and why: the temporary beside it is this writer's own affair.
+    const std::error_code reason(errno, std::generic_category());
+    return FileStatus::Failure("cannot write '" + path.string() + "': " + reason.message());
+  }
   const cairo_status_t written =
       cairo_surface_write_to_png_stream(surface.get(), WriteToFile, file.get());
   const bool closed = std::fclose(file.release()) == 0;

@@ -352,6 +352,8 @@ constexpr size_t kBandPixels = 32768;
 // Destination rows whose source rows are premultiplied together (about; a whole number of
 // bands).
 constexpr A_long kWindowRows = 64;
+// Destination rows turned into pixman's word order, composited and turned back together.
+constexpr A_long kTurnedRows = 8;
 
 // Resamples the placements over `bounds` a band of rows at a time and hands each finished band,
 // as a layer of its own, to take_band.
@@ -500,11 +502,15 @@ PF_Err ResampleOver(const PF_EffectWorld& src, bool straight, PF_Quality quality
     if (!moved || !pixman_image_set_transform(window.image(), &*moved)) {
       return PF_Err_OUT_OF_MEMORY;
     }
-    if (!kWorldIsWords) SwapWorldWords(dst, band_top, band_bottom, reach.left, reach.right);
-    pixman_image_composite32(PIXMAN_OP_OVER, window.image(), nullptr, destination.get(), 0,
-                             band_top - reach.top, 0, 0, reach.left, band_top,
-                             reach.right - reach.left, band_bottom - band_top);
-    if (!kWorldIsWords) SwapWorldWords(dst, band_top, band_bottom, reach.left, reach.right);
+    // A few rows at a time, so that the rows turned stay in the cache until turned back.
+    for (A_long top = band_top; top < band_bottom; top += kTurnedRows) {
+      const A_long bottom = std::min(top + kTurnedRows, band_bottom);
+      if (!kWorldIsWords) SwapWorldWords(dst, top, bottom, reach.left, reach.right);
+      pixman_image_composite32(PIXMAN_OP_OVER, window.image(), nullptr, destination.get(), 0,
+                               top - reach.top, 0, 0, reach.left, top, reach.right - reach.left,
+                               bottom - top);
+      if (!kWorldIsWords) SwapWorldWords(dst, top, bottom, reach.left, reach.right);
+    }
   }
   return PF_Err_NONE;
 }

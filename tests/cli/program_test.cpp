@@ -403,7 +403,7 @@ TEST_F(Program, UnwritableOutputPathIsRefusedAndLeavesNoFile) {
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_THAT(run.err, StartsWith("quorvel-render: "));
-  EXPECT_THAT(run.err, HasSubstr("cannot create a file in '" + Out("taken") + "'"));
+  EXPECT_THAT(run.err, HasSubstr("cannot write '" + output + "': "));
   EXPECT_EQ(OutputFiles(), (std::set<std::string>{"taken"}));
 }
 
