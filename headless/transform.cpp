@@ -135,12 +135,11 @@ PixmanImage MakeImage(int width, int height, uint32_t* bits) {
                      &pixman_image_unref);
 }
 
-// A world's pixels as pixman sees them: the bytes alpha, red, green, blue in memory order.
+// A world's pixels are the bytes alpha, red, green, blue in memory order: pixman's 0xAARRGGBB
+// words only where words are big-endian.
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-constexpr pixman_format_code_t kWorldFormat = PIXMAN_a8r8g8b8;
 constexpr bool kWorldIsWords = true;
 #else
-constexpr pixman_format_code_t kWorldFormat = PIXMAN_b8g8r8a8;
 constexpr bool kWorldIsWords = false;
 #endif
 

@@ -144,6 +144,25 @@ TEST_F(WorldSuiteTest, KeptMemoryIsNotHandedToAMuchSmallerOrALargerWorld) {
   ReleaseKeptMemory();
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+#define QUORVEL_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUORVEL_TEST_ASAN 1
+#endif
+#endif
+#ifdef QUORVEL_TEST_ASAN
+// Keeping memory must not hide a plug-in that reads a world after disposing of it.
+TEST_F(WorldSuiteTest, ReadingADisposedWorldIsStillCaughtByAddressSanitizer) {
+  ScopedCall scope(context);
+  ASSERT_EQ(Make(1024, 1024), PF_Err_NONE);
+  volatile const unsigned char* stale = reinterpret_cast<unsigned char*>(world.data);
+  ASSERT_EQ(DisposeWorld(nullptr, &world), PF_Err_NONE);
+  EXPECT_DEATH((void)stale[100], "use-after-poison");
+  ReleaseKeptMemory();
+}
+#endif
+
 TEST_F(WorldSuiteTest, InjectedFaultFailsOnlyTheChosenCallWithAZeroedWorld) {
   faults.FailCall(FailingCall::kNewWorld, 2);
   ScopedCall scope(context);
