@@ -63,6 +63,7 @@ class KeptBlocks {
         // The oldest blocks make room for the newest: the next frame is most like the last.
         while (!blocks_.empty() &&
                (blocks_.size() >= kKeptBlocks || kept_bytes_ + capacity > kKeptBytes)) {
+          kept_bytes_ -= blocks_.front().capacity;
           Free(blocks_.front());
           blocks_.erase(blocks_.begin());
         }
@@ -75,6 +76,11 @@ class KeptBlocks {
       }
     }
     std::free(data);
+  }
+
+  size_t Bytes() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return kept_bytes_;
   }
 
   void Clear() {
@@ -111,6 +117,10 @@ void KeepMemory(void* data, size_t capacity) {
 
 void ReleaseKeptMemory() {
   KeptBlocks::Instance().Clear();
+}
+
+size_t KeptMemoryBytes() {
+  return KeptBlocks::Instance().Bytes();
 }
 
 ScratchBlock::ScratchBlock(size_t bytes) {

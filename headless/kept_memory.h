@@ -23,6 +23,9 @@ void KeepMemory(void* data, size_t capacity);
 // Frees every kept block.
 void ReleaseKeptMemory();
 
+// The bytes of the blocks kept now.
+size_t KeptMemoryBytes();
+
 // A block of scratch memory for the length of one call, from the kept blocks when one fits,
 // and handed back to them at the end.
 class ScratchBlock {
