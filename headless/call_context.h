@@ -105,10 +105,12 @@ struct CallContext {
   CallLog* log = nullptr;             // null: not recording
   Ledger ledger;
   std::array<int, static_cast<size_t>(FailingCall::kCount)> calls_made{};
-  // Nanoseconds spent inside the host's transform_world and transfer_rect during the command,
-  // so that a benchmark can tell the plug-in's own work from the host's pixel work.
+  // Nanoseconds spent inside the host's pixel services during the command (on its thread), so
+  // that a benchmark can tell the plug-in's own work from the host's.
   int64_t transform_world_ns = 0;
   int64_t transfer_rect_ns = 0;
+  int64_t world_ns = 0;  // making, clearing and disposing of worlds
+  int64_t iterate_ns = 0;
 
   // Counts one call of that kind and returns the error it must fail with, or 0.
   PF_Err NextCall(FailingCall call);

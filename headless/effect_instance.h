@@ -50,12 +50,14 @@ struct FrameTimes {
 FrameTimes FrameTimesAt(const Composition& composition, A_long frame);
 
 // Where the time of one command went, in nanoseconds of wall time: the whole entry point call,
-// and the parts of it spent inside the host's transform_world and transfer_rect (on the
-// command's thread). The rest is the plug-in's own work and the host's other services.
+// and the parts of it spent inside the host's pixel services (on the command's thread). The
+// rest is the plug-in's own code and the host's other services.
 struct CommandTiming {
   int64_t entry_point_ns = 0;
   int64_t transform_world_ns = 0;
   int64_t transfer_rect_ns = 0;
+  int64_t world_ns = 0;  // new_world, dispose_world and fill
+  int64_t iterate_ns = 0;
 };
 
 // What one command did.

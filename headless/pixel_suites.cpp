@@ -53,36 +53,42 @@ class HostTimeAccount {
   std::chrono::steady_clock::time_point start_;
 };
 
-PF_Err TimedTransferRect(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags mode_flags,
-                         PF_Field field, const PF_Rect* src_rect, const PF_EffectWorld* src_world,
-                         const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world,
-                         A_long dest_x, A_long dest_y, PF_EffectWorld* dst_world) {
-  const HostTimeAccount account(&CallContext::transfer_rect_ns);
-  return TransferRect(effect_ref, quality, mode_flags, field, src_rect, src_world, comp_mode,
-                      mask_world, dest_x, dest_y, dst_world);
+// A service whose wall time goes to one of the command's host-time accounts.
+template <typename Signature, Signature Service, int64_t CallContext::*Account>
+struct Timed;
+
+template <typename... Args, PF_Err (*Service)(Args...), int64_t CallContext::*Account>
+struct Timed<PF_Err (*)(Args...), Service, Account> {
+  static PF_Err Call(Args... args) {
+    const HostTimeAccount account(Account);
+    return Service(args...);
+  }
+};
+
+template <auto Service, int64_t CallContext::*Account>
+constexpr auto TimedService() {
+  return &Timed<decltype(Service), Service, Account>::Call;
 }
 
-PF_Err TimedTransformWorld(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags mode_flags,
-                           PF_Field field, const PF_EffectWorld* src_world,
-                           const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world,
-                           const PF_FloatMatrix* matrices, A_long num_matrices, PF_Boolean src2dst,
-                           const PF_Rect* dest_rect, PF_EffectWorld* dst_world) {
-  const HostTimeAccount account(&CallContext::transform_world_ns);
-  return TransformWorld(effect_ref, quality, mode_flags, field, src_world, comp_mode, mask_world,
-                        matrices, num_matrices, src2dst, dest_rect, dst_world);
-}
+constexpr auto kNewWorld = TimedService<&NewWorld, &CallContext::world_ns>();
+constexpr auto kNewWorldWithFlags = TimedService<&NewWorldWithFlags, &CallContext::world_ns>();
+constexpr auto kDisposeWorld = TimedService<&DisposeWorld, &CallContext::world_ns>();
+constexpr auto kFill = TimedService<&Fill, &CallContext::world_ns>();
+constexpr auto kIterate = TimedService<&Iterate, &CallContext::iterate_ns>();
+constexpr auto kTransferRect = TimedService<&TransferRect, &CallContext::transfer_rect_ns>();
+constexpr auto kTransformWorld = TimedService<&TransformWorld, &CallContext::transform_world_ns>();
 
 constexpr PF_WorldSuite2 MakeWorldSuite() {
   PF_WorldSuite2 suite{};
-  suite.PF_NewWorld = NewWorld;
-  suite.PF_DisposeWorld = DisposeWorld;
+  suite.PF_NewWorld = kNewWorld;
+  suite.PF_DisposeWorld = kDisposeWorld;
   suite.PF_GetPixelFormat = GetPixelFormat;
   return suite;
 }
 
 constexpr PF_FillMatteSuite2 MakeFillMatteSuite() {
   PF_FillMatteSuite2 suite{};
-  suite.fill = Fill;
+  suite.fill = kFill;
   SetUnsupported(suite.fill16);
   SetUnsupported(suite.fill_float);
   SetUnsupported(suite.premultiply);
@@ -105,7 +111,7 @@ constexpr PF_HandleSuite1 MakeHandleSuite() {
 
 constexpr PF_Iterate8Suite1 MakeIterate8Suite() {
   PF_Iterate8Suite1 suite{};
-  suite.iterate = Iterate;
+  suite.iterate = kIterate;
   SetUnsupported(suite.iterate_origin);
   SetUnsupported(suite.iterate_lut);
   SetUnsupported(suite.iterate_origin_non_clip_src);
@@ -120,8 +126,8 @@ constexpr PF_WorldTransformSuite1 MakeWorldTransformSuite() {
   SetUnsupported(suite.convolve);
   SetUnsupported(suite.copy);
   SetUnsupported(suite.copy_hq);
-  suite.transfer_rect = TimedTransferRect;
-  suite.transform_world = TimedTransformWorld;
+  suite.transfer_rect = kTransferRect;
+  suite.transform_world = kTransformWorld;
   return suite;
 }
 
@@ -152,17 +158,17 @@ void FillPixelCallbacks(PF_UtilCallbacks& utils) {
   SetUnsupported(utils.blend);
   SetUnsupported(utils.convolve);
   SetUnsupported(utils.copy);
-  utils.fill = Fill;
+  utils.fill = kFill;
   SetUnsupported(utils.gaussian_kernel);
-  utils.iterate = Iterate;
+  utils.iterate = kIterate;
   SetUnsupported(utils.premultiply);
   SetUnsupported(utils.premultiply_color);
-  utils.new_world = NewWorldWithFlags;
-  utils.dispose_world = DisposeWorld;
+  utils.new_world = kNewWorldWithFlags;
+  utils.dispose_world = kDisposeWorld;
   SetUnsupported(utils.iterate_origin);
   SetUnsupported(utils.iterate_lut);
-  utils.transfer_rect = TimedTransferRect;
-  utils.transform_world = TimedTransformWorld;
+  utils.transfer_rect = kTransferRect;
+  utils.transform_world = kTransformWorld;
   utils.host_new_handle = NewHandle;
   utils.host_lock_handle = LockHandle;
   utils.host_unlock_handle = UnlockHandle;

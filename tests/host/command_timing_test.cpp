@@ -27,16 +27,33 @@ PF_Err TransformAndTransfer(PF_InData* in_data) {
   return PF_Err_NONE;
 }
 
+// One world made, cleared, iterated over and disposed of through the utility callbacks.
+PF_Err WorldServices(PF_InData* in_data) {
+  PF_EffectWorld world{};
+  in_data->utils->new_world(in_data->effect_ref, 8, 8, PF_NewWorldFlag_CLEAR_PIXELS, &world);
+  in_data->utils->fill(in_data->effect_ref, nullptr, nullptr, &world);
+  in_data->utils->iterate(
+      in_data, 0, 8, nullptr, nullptr, nullptr,
+      [](void*, A_long, A_long, PF_Pixel*, PF_Pixel*) -> PF_Err { return PF_Err_NONE; }, &world);
+  in_data->utils->dispose_world(in_data->effect_ref, &world);
+  return PF_Err_NONE;
+}
+
 TEST(CommandTiming, AccountsTheHostsPixelWorkWithinTheEntryPointsTime) {
   TestEffect effect;
   effect.OnCommand([](PF_Cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef**) {
-    return TransformAndTransfer(in_data);
+    TransformAndTransfer(in_data);
+    return WorldServices(in_data);
   });
   const CommandResult result = effect.instance.Run(PF_Cmd_RENDER);
-  EXPECT_GT(result.timing.transform_world_ns, 0);
-  EXPECT_GT(result.timing.transfer_rect_ns, 0);
-  EXPECT_LE(result.timing.transform_world_ns + result.timing.transfer_rect_ns,
-            result.timing.entry_point_ns);
+  const CommandTiming& timing = result.timing;
+  EXPECT_GT(timing.transform_world_ns, 0);
+  EXPECT_GT(timing.transfer_rect_ns, 0);
+  EXPECT_GT(timing.world_ns, 0);
+  EXPECT_GT(timing.iterate_ns, 0);
+  EXPECT_LE(
+      timing.transform_world_ns + timing.transfer_rect_ns + timing.world_ns + timing.iterate_ns,
+      timing.entry_point_ns);
 }
 
 TEST(CommandTiming, CountsNoHostPixelWorkForACommandThatAsksForNone) {
@@ -45,20 +62,26 @@ TEST(CommandTiming, CountsNoHostPixelWorkForACommandThatAsksForNone) {
   const CommandResult result = effect.instance.Run(PF_Cmd_RENDER);
   EXPECT_EQ(result.timing.transform_world_ns, 0);
   EXPECT_EQ(result.timing.transfer_rect_ns, 0);
+  EXPECT_EQ(result.timing.world_ns, 0);
+  EXPECT_EQ(result.timing.iterate_ns, 0);
   EXPECT_GE(result.timing.entry_point_ns, 0);
 }
 
 TEST(CommandTiming, KeepsEachCommandsAccountApart) {
   TestEffect effect;
   bool transform = true;
-  effect.OnCommand([&](PF_Cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef**) {
-    return transform ? TransformAndTransfer(in_data) : PF_Err_NONE;
+  effect.OnCommand([&](PF_Cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef**) -> PF_Err {
+    if (!transform) return PF_Err_NONE;
+    TransformAndTransfer(in_data);
+    return WorldServices(in_data);
   });
   effect.instance.Run(PF_Cmd_RENDER);
   transform = false;
   const CommandResult second = effect.instance.Run(PF_Cmd_RENDER);
   EXPECT_EQ(second.timing.transform_world_ns, 0);
   EXPECT_EQ(second.timing.transfer_rect_ns, 0);
+  EXPECT_EQ(second.timing.world_ns, 0);
+  EXPECT_EQ(second.timing.iterate_ns, 0);
 }
 
 }  // namespace
