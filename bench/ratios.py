@@ -51,10 +51,11 @@ def main(folder):
     lines = []
 
     lines.append("Plug-in's own work per frame (render command less the host's transform_world and "
-                 "transfer_rect) against bare cairo drawing the same shapes, target <= 2.0x:")
+                 "transfer_rect) against bare cairo drawing the same shapes, target <= 2.0x; of "
+                 "it, the time inside the host's world services and iterate, and the rest:")
     lines.append("")
     lines.append(row(["box", "border", "matrices", "plug-in ms", "cairo ms", "ratio",
-                      "in worlds ms", "in iterate ms", "own code ms", "own code ratio",
+                      "new/fill/dispose ms", "iterate ms", "rest ms", "rest ratio",
                       "memset ms", "memcpy ms", "target"]))
     lines.append(row(["---"] * 13))
     for size in SIZES:
