@@ -537,6 +537,22 @@ PF_Err TransformWorld(PF_ProgPtr, PF_Quality quality, PF_ModeFlags mode_flags, P
     if (!IsAffineMatrix(matrices[i])) return PF_Err_BAD_CALLBACK_PARAM;
   }
 
+  // A source that shares the destination's pixels is placed from a copy: rows of the source
+  // are read while rows of the destination above them are already written.
+  std::optional<OwnedWorld> source_copy;
+  if (SharesPixels(*src_world, *dst_world)) {
+    try {
+      source_copy.emplace(src_world->width, src_world->height);
+    } catch (const std::bad_alloc&) {
+      return PF_Err_OUT_OF_MEMORY;
+    }
+    for (A_long y = 0; y < src_world->height; ++y) {
+      std::memcpy(WorldRow(source_copy->world(), y), WorldRow(*src_world, y),
+                  static_cast<size_t>(src_world->width) * sizeof(PF_Pixel));
+    }
+    src_world = source_copy->get();
+  }
+
   const PF_Rect whole{0, 0, dst_world->width, dst_world->height};
   const PF_Rect region =
       ClipRect(dest_rect != nullptr ? *dest_rect : whole, dst_world->width, dst_world->height);

@@ -48,7 +48,6 @@ class WorldRegistry {
     const auto found = worlds_.find(world.data);
     return found != worlds_.end() && Matches(found->second, world, owner);
   }
-  // Takes out the entry that matches the record and owner exactly.
   // Takes out the entry that matches the record and owner exactly; 0 when there is none, else
   // the capacity of its block.
   size_t Remove(const PF_EffectWorld& world, WorldOwner owner) {

@@ -70,6 +70,20 @@ bool SameWorlds(const OwnedWorld& a, const OwnedWorld& b) {
   return true;
 }
 
+// A world placed into itself lands as if it were placed from a copy of itself, both in the
+// one-pass path (one matrix, IN_FRONT) and in the banded one (two matrices).
+TEST(TransformWorld, ASourceThatIsTheDestinationIsReadBeforeItIsWritten) {
+  for (const A_long count : {A_long{1}, A_long{2}}) {
+    OwnedWorld world = Pattern(40, 200);
+    const OwnedWorld copy = Pattern(40, 200);
+    OwnedWorld expected = Pattern(40, 200);
+    const PF_FloatMatrix down[2] = {Translation(3, 70), Translation(5, 90)};
+    ASSERT_EQ(Transform(copy, expected, down, count), PF_Err_NONE);
+    ASSERT_EQ(Transform(world, world, down, count), PF_Err_NONE);
+    EXPECT_TRUE(SameWorlds(world, expected)) << count << " matrices";
+  }
+}
+
 TEST(TransformWorld, IdentityCopiesTheSource) {
   const OwnedWorld src = Pattern(4, 3);
   OwnedWorld dst(4, 3);
