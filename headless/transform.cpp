@@ -170,7 +170,7 @@ void PremultipliedRow(const unsigned char* __restrict pixels, uint32_t* __restri
                       A_long width) {
   // Red and blue at once, 16 bits apart, then green, each with MultiplyChannels' rounding.
   for (A_long x = 0; x < width; ++x) {
-    uint32_t bytes;
+    uint32_t bytes = 0;
     std::memcpy(&bytes, pixels + std::ptrdiff_t{4} * x, sizeof(bytes));
     const uint32_t word = WordOf(bytes);
     const uint32_t alpha = word >> 24;
@@ -184,7 +184,7 @@ void PremultipliedRow(const unsigned char* __restrict pixels, uint32_t* __restri
 
 void WordRow(const unsigned char* __restrict pixels, uint32_t* __restrict out, A_long width) {
   for (A_long x = 0; x < width; ++x) {
-    uint32_t bytes;
+    uint32_t bytes = 0;
     std::memcpy(&bytes, pixels + std::ptrdiff_t{4} * x, sizeof(bytes));
     out[x] = WordOf(bytes);
   }
