@@ -76,6 +76,7 @@ void FaultPlan::FailCall(FailingCall call, int nth, PF_Err code) {
 void FaultPlan::Clear() {
   refused_suites_.clear();
   failed_calls_.clear();
+  world_pixel_limit_ = 0;
 }
 
 std::optional<SuiteFaultMode> FaultPlan::SuiteFault(const char* name, int32_t version) const {

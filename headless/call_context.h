@@ -65,11 +65,17 @@ class FaultPlan {
   // Fails the nth (1-based) call of that kind in each command with the given code
   // (for host_new_handle, which has no error code, the code only marks the failure).
   void FailCall(FailingCall call, int nth, PF_Err code = PF_Err_OUT_OF_MEMORY);
+  // Refuses the plug-in's worlds of more than that many pixels with PF_Err_OUT_OF_MEMORY, as a
+  // host short of memory does.
+  void LimitWorldPixels(int64_t pixels) { world_pixel_limit_ = pixels; }
   void Clear();
 
   std::optional<SuiteFaultMode> SuiteFault(const char* name, int32_t version) const;
   // 0 when the nth call of that kind succeeds.
   PF_Err CallFault(FailingCall call, int nth) const;
+  bool RefusesWorld(A_long width, A_long height) const {
+    return world_pixel_limit_ > 0 && static_cast<int64_t>(width) * height > world_pixel_limit_;
+  }
 
  private:
   struct RefusedSuite {
@@ -84,6 +90,7 @@ class FaultPlan {
   };
   std::vector<RefusedSuite> refused_suites_;
   std::vector<FailedCall> failed_calls_;
+  int64_t world_pixel_limit_ = 0;  // 0: none
 };
 
 // Ordered record of host calls, for tests that check sequences ("AcquireSuite PF ANSI Suite 1").

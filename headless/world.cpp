@@ -171,6 +171,11 @@ PF_Err NewWorld(PF_ProgPtr, A_long width, A_long height, PF_Boolean clear_pix,
   *world = PF_EffectWorld{};
   if (fault != PF_Err_NONE) return fault;
   if (pixel_format != PF_PixelFormat_ARGB32) return PF_Err_BAD_CALLBACK_PARAM;
+  const CallContext* call = CurrentCall();
+  if (call != nullptr && call->faults != nullptr && SizeInRange(width, height) &&
+      call->faults->RefusesWorld(width, height)) {
+    return PF_Err_OUT_OF_MEMORY;
+  }
 
   const PF_Err err = AllocateWorld(width, height, clear_pix != 0, WorldOwner::kPlugin, *world);
   if (err == PF_Err_NONE) CountHeld(HeldKind::kWorld, +1);

@@ -178,6 +178,16 @@ TEST_F(WorldSuiteTest, InjectedFaultFailsOnlyTheChosenCallWithAZeroedWorld) {
   EXPECT_TRUE(context.ledger.Empty());
 }
 
+TEST_F(WorldSuiteTest, AHostShortOfMemoryRefusesWorldsOverItsLimit) {
+  faults.LimitWorldPixels(100);
+  ScopedCall scope(context);
+  EXPECT_EQ(Make(10, 11), PF_Err_OUT_OF_MEMORY);
+  EXPECT_TRUE(IsZeroedRecord(world));
+  ASSERT_EQ(Make(10, 10), PF_Err_NONE);
+  EXPECT_EQ(DisposeWorld(nullptr, &world), PF_Err_NONE);
+  EXPECT_TRUE(context.ledger.Empty());
+}
+
 TEST_F(WorldSuiteTest, InjectedFaultReturnsTheCodeAskedFor) {
   faults.FailCall(FailingCall::kNewWorld, 1, PF_Err_INTERNAL_STRUCT_DAMAGED);
   ScopedCall scope(context);
