@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_main.h"
 #include "bench/bench_scene.h"
 #include "headless/suite_registry.h"
 #include "headless/world.h"
@@ -19,20 +20,6 @@
 
 namespace quorvel::bench {
 namespace {
-
-struct Size {
-  A_long width;
-  A_long height;
-};
-constexpr Size kSizes[] = {{400, 120}, {1920, 1080}, {3840, 2160}};
-
-std::string SizeName(const Size& size) {
-  return std::to_string(size.width) + "x" + std::to_string(size.height);
-}
-
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 void PluginFrame(benchmark::State& state, BoxScene box) {
   const auto instance = MakeBoxInstance(box);
@@ -184,31 +171,16 @@ void Register() {
       for (const bool motion_blur : {false, true}) {
         const std::string variant =
             std::string(border ? "border" : "plain") + "/" + (motion_blur ? "2" : "1");
-        benchmark::RegisterBenchmark(("plugin/" + name + "/" + variant).c_str(), PluginFrame,
-                                     BoxScene{size.width, size.height, border, motion_blur})
-            ->UseManualTime()
-            ->Unit(benchmark::kMicrosecond);
+        RegisterSelfTimed("plugin/" + name + "/" + variant, PluginFrame,
+                          BoxScene{size.width, size.height, border, motion_blur});
       }
     }
-    benchmark::RegisterBenchmark(("cairo/" + name + "/fill").c_str(), CairoShapes, size, false)
-        ->UseManualTime()
-        ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("cairo/" + name + "/fill+stroke").c_str(), CairoShapes, size,
-                                 true)
-        ->UseManualTime()
-        ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("memset/" + name).c_str(), Memset, size)
-        ->UseManualTime()
-        ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("memcpy/" + name).c_str(), Memcpy, size)
-        ->UseManualTime()
-        ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("copy_surface/" + name).c_str(), CopySurface, size)
-        ->UseManualTime()
-        ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("copy_surface_memcpy/" + name).c_str(), CopySurfaceMemcpy, size)
-        ->UseManualTime()
-        ->Unit(benchmark::kMicrosecond);
+    RegisterSelfTimed("cairo/" + name + "/fill", CairoShapes, size, false);
+    RegisterSelfTimed("cairo/" + name + "/fill+stroke", CairoShapes, size, true);
+    RegisterSelfTimed("memset/" + name, Memset, size);
+    RegisterSelfTimed("memcpy/" + name, Memcpy, size);
+    RegisterSelfTimed("copy_surface/" + name, CopySurface, size);
+    RegisterSelfTimed("copy_surface_memcpy/" + name, CopySurfaceMemcpy, size);
   }
 }
 
@@ -216,9 +188,5 @@ void Register() {
 }  // namespace quorvel::bench
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  quorvel::bench::Register();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return quorvel::bench::RunBenchmarks(argc, argv, quorvel::bench::Register);
 }

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/bench_main.h"
 #include "bench/bench_scene.h"
 #include "headless/fill.h"
 #include "headless/kept_memory.h"
@@ -170,9 +171,5 @@ void Register() {
 }  // namespace quorvel::bench
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  quorvel::bench::Register();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return quorvel::bench::RunBenchmarks(argc, argv, quorvel::bench::Register);
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "bench/bench_main.h"
 #include "headless/effect_instance.h"
 #include "headless/text_outlines.h"
 #include "text/text_bounds.h"
@@ -81,9 +82,5 @@ void Register() {
 }  // namespace quorvel::bench
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  quorvel::bench::Register();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return quorvel::bench::RunBenchmarks(argc, argv, quorvel::bench::Register);
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_main.h"
+
 namespace quorvel::bench {
 namespace {
 
@@ -70,9 +72,5 @@ void Register() {
 }  // namespace quorvel::bench
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  quorvel::bench::Register();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return quorvel::bench::RunBenchmarks(argc, argv, quorvel::bench::Register);
 }

@@ -10,28 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_main.h"
 #include "headless/transform.h"
 #include "headless/world.h"
 
 namespace quorvel::bench {
 namespace {
 
-struct Size {
-  A_long width;
-  A_long height;
-};
-constexpr Size kSizes[] = {{400, 120}, {1920, 1080}, {3840, 2160}};
 // The placement: a turn about the box's centre, as a rotated box is placed.
 constexpr double kDegrees = 5;
 constexpr double kBlurDegrees = 10;  // the second matrix's turn, with motion blur
-
-std::string SizeName(const Size& size) {
-  return std::to_string(size.width) + "x" + std::to_string(size.height);
-}
-
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // Row vectors, translation in the third row (the host's layout): a turn about (cx, cy).
 PF_FloatMatrix Turn(double degrees, double cx, double cy) {
@@ -175,14 +163,8 @@ void Register() {
     const std::string name = SizeName(size);
     for (const int matrices : {1, 2}) {
       const std::string suffix = name + "/" + std::to_string(matrices);
-      benchmark::RegisterBenchmark(("host_transform/" + suffix).c_str(), HostTransform, size,
-                                   matrices)
-          ->UseManualTime()
-          ->Unit(benchmark::kMicrosecond);
-      benchmark::RegisterBenchmark(("pixman_transform/" + suffix).c_str(), PixmanTransform, size,
-                                   matrices)
-          ->UseManualTime()
-          ->Unit(benchmark::kMicrosecond);
+      RegisterSelfTimed("host_transform/" + suffix, HostTransform, size, matrices);
+      RegisterSelfTimed("pixman_transform/" + suffix, PixmanTransform, size, matrices);
     }
   }
 }
@@ -191,9 +173,5 @@ void Register() {
 }  // namespace quorvel::bench
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  quorvel::bench::Register();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return quorvel::bench::RunBenchmarks(argc, argv, quorvel::bench::Register);
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "headless/text_outlines.h"
+#include "tests/host/outline_bounds.h"
 
 namespace quorvel::headless {
 namespace {
@@ -58,25 +59,8 @@ class ScopedEnvironment {
   std::optional<std::string> old_;
 };
 
-struct Bounds {
-  double left = std::numeric_limits<double>::infinity();
-  double top = std::numeric_limits<double>::infinity();
-  double right = -std::numeric_limits<double>::infinity();
-  double bottom = -std::numeric_limits<double>::infinity();
-};
-
-Bounds VertexBounds(const TextOutlines& outlines) {
-  Bounds bounds;
-  for (const TextOutline& outline : outlines) {
-    for (const PF_PathVertex& vertex : outline.vertices) {
-      bounds.left = std::min(bounds.left, vertex.x);
-      bounds.right = std::max(bounds.right, vertex.x);
-      bounds.top = std::min(bounds.top, vertex.y);
-      bounds.bottom = std::max(bounds.bottom, vertex.y);
-    }
-  }
-  return bounds;
-}
+using test::Bounds;
+using test::VertexBounds;
 
 TextLayer Layer(const std::string& text, double size = kEm) {
   TextLayer layer;

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/host/outline_bounds.h"
+
 namespace quorvel::headless {
 namespace {
 
@@ -32,25 +34,8 @@ double AtSize(double font_units, double size) {
   return font_units * size / kUnitsPerEm;
 }
 
-struct Bounds {
-  double left = std::numeric_limits<double>::infinity();
-  double top = std::numeric_limits<double>::infinity();
-  double right = -std::numeric_limits<double>::infinity();
-  double bottom = -std::numeric_limits<double>::infinity();
-};
-
-Bounds VertexBounds(const TextOutlines& outlines) {
-  Bounds bounds;
-  for (const TextOutline& outline : outlines) {
-    for (const PF_PathVertex& vertex : outline.vertices) {
-      bounds.left = std::min(bounds.left, vertex.x);
-      bounds.right = std::max(bounds.right, vertex.x);
-      bounds.top = std::min(bounds.top, vertex.y);
-      bounds.bottom = std::max(bounds.bottom, vertex.y);
-    }
-  }
-  return bounds;
-}
+using test::Bounds;
+using test::VertexBounds;
 
 TextLayer Layer(const std::string& text, double size = 100) {
   TextLayer layer;
