@@ -363,8 +363,7 @@ typedef struct _PF_UtilCallbacks {
   PF_Err (*begin_sampling)(PF_ProgPtr, PF_Quality, PF_ModeFlags, PF_SampPB*);
   PF_Err (*subpixel_sample)(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB*,
                             PF_Pixel* dst_pixel);
-  PF_Err (*area_sample)(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB*,
-                        PF_Pixel* dst_pixel);
+  PF_Err (*area_sample)(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB*, PF_Pixel* dst_pixel);
   void* get_batch_func_is_deprecated;
   PF_Err (*end_sampling)(PF_ProgPtr, PF_Quality, PF_ModeFlags, PF_SampPB*);
   PF_Err (*composite_rect)(PF_ProgPtr, PF_Rect* src_rect, A_long src_opacity,
@@ -377,10 +376,9 @@ typedef struct _PF_UtilCallbacks {
                      void* b_kernel, PF_EffectWorld* dst);
   PF_Err (*copy)(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
                  PF_Rect* dst_r);
-  PF_Err (*fill)(PF_ProgPtr, const PF_Pixel* color, const PF_Rect* dst_rect,
-                 PF_EffectWorld* world);
-  PF_Err (*gaussian_kernel)(PF_ProgPtr, A_FpLong kRadius, PF_KernelFlags flags,
-                            A_FpLong multiplier, A_long* diameter, void* kernel);
+  PF_Err (*fill)(PF_ProgPtr, const PF_Pixel* color, const PF_Rect* dst_rect, PF_EffectWorld* world);
+  PF_Err (*gaussian_kernel)(PF_ProgPtr, A_FpLong kRadius, PF_KernelFlags flags, A_FpLong multiplier,
+                            A_long* diameter, void* kernel);
   PF_Err (*iterate)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
                     PF_EffectWorld* src, const PF_Rect* area, void* refcon,
                     PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
@@ -390,14 +388,12 @@ typedef struct _PF_UtilCallbacks {
   PF_Err (*new_world)(PF_ProgPtr, A_long width, A_long height, PF_NewWorldFlags flags,
                       PF_EffectWorld* world);
   PF_Err (*dispose_world)(PF_ProgPtr, PF_EffectWorld* world);
-  PF_Err (*iterate_origin)(struct PF_InData* in_data, A_long progress_base,
-                           A_long progress_final, PF_EffectWorld* src, const PF_Rect* area,
-                           const PF_Point* origin, void* refcon, PF_IteratePixel8Func pix_fn,
-                           PF_EffectWorld* dst);
+  PF_Err (*iterate_origin)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
+                           PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin,
+                           void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*iterate_lut)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
                         PF_EffectWorld* src, const PF_Rect* area, A_u_char* a_lut0,
-                        A_u_char* r_lut0, A_u_char* g_lut0, A_u_char* b_lut0,
-                        PF_EffectWorld* dst);
+                        A_u_char* r_lut0, A_u_char* g_lut0, A_u_char* b_lut0, PF_EffectWorld* dst);
   PF_Err (*transfer_rect)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags,
                           PF_Field field, const PF_Rect* src_rec, const PF_EffectWorld* src_world,
                           const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world0,
@@ -421,9 +417,8 @@ typedef struct _PF_UtilCallbacks {
   A_u_longlong (*host_get_handle_size)(PF_Handle pf_handle);
   PF_Err (*iterate_origin_non_clip_src)(struct PF_InData* in_data, A_long progress_base,
                                         A_long progress_final, PF_EffectWorld* src,
-                                        const PF_Rect* area, const PF_Point* origin,
-                                        void* refcon, PF_IteratePixel8Func pix_fn,
-                                        PF_EffectWorld* dst);
+                                        const PF_Rect* area, const PF_Point* origin, void* refcon,
+                                        PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*iterate_generic)(A_long iterationsL, void* refconPV, PF_IterateGenericFunc fn_func);
   PF_Err (*host_resize_handle)(A_u_longlong new_sizeL, PF_Handle* handlePH);
   PF_Err (*subpixel_sample16)(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB*,
@@ -437,15 +432,13 @@ typedef struct _PF_UtilCallbacks {
   PF_Err (*iterate16)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
                       PF_EffectWorld* src, const PF_Rect* area, void* refcon,
                       PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
-  PF_Err (*iterate_origin16)(struct PF_InData* in_data, A_long progress_base,
-                             A_long progress_final, PF_EffectWorld* src, const PF_Rect* area,
-                             const PF_Point* origin, void* refcon, PF_IteratePixel16Func pix_fn,
-                             PF_EffectWorld* dst);
+  PF_Err (*iterate_origin16)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
+                             PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin,
+                             void* refcon, PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*iterate_origin_non_clip_src16)(struct PF_InData* in_data, A_long progress_base,
                                           A_long progress_final, PF_EffectWorld* src,
-                                          const PF_Rect* area, const PF_Point* origin,
-                                          void* refcon, PF_IteratePixel16Func pix_fn,
-                                          PF_EffectWorld* dst);
+                                          const PF_Rect* area, const PF_Point* origin, void* refcon,
+                                          PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*get_pixel_data8)(PF_EffectWorld* worldP, PF_PixelPtr pixelsP0, PF_Pixel8** pixPP);
   PF_Err (*get_pixel_data16)(PF_EffectWorld* worldP, PF_PixelPtr pixelsP0, PF_Pixel16** pixPP);
   A_long reserved[1];
@@ -534,8 +527,7 @@ static_assert(sizeof(PF_PathVertex) == 48 && offsetof(PF_PathVertex, y) == 8, "P
 static_assert(sizeof(PF_LayerDef) == 120, "PF_LayerDef");
 static_assert(offsetof(PF_LayerDef, world_flags) == 16 && offsetof(PF_LayerDef, data) == 24 &&
                   offsetof(PF_LayerDef, rowbytes) == 32 && offsetof(PF_LayerDef, width) == 36 &&
-                  offsetof(PF_LayerDef, height) == 40 &&
-                  offsetof(PF_LayerDef, extent_hint) == 44 &&
+                  offsetof(PF_LayerDef, height) == 40 && offsetof(PF_LayerDef, extent_hint) == 44 &&
                   offsetof(PF_LayerDef, platform_ref) == 64 &&
                   offsetof(PF_LayerDef, pix_aspect_ratio) == 88 &&
                   offsetof(PF_LayerDef, origin_x) == 104 && offsetof(PF_LayerDef, dephault) == 116,
@@ -547,8 +539,7 @@ static_assert(sizeof(PF_CompositeMode) == 12 && offsetof(PF_CompositeMode, opaci
 static_assert(sizeof(PF_MaskWorld) == 136 && offsetof(PF_MaskWorld, offset) == 120 &&
                   offsetof(PF_MaskWorld, what_is_mask) == 128,
               "PF_MaskWorld");
-static_assert(sizeof(PF_SampPB) == 104 && offsetof(PF_SampPB, comp_mode) == 36,
-              "PF_SampPB");
+static_assert(sizeof(PF_SampPB) == 104 && offsetof(PF_SampPB, comp_mode) == 36, "PF_SampPB");
 static_assert(sizeof(PF_SoundWorld) == 32, "PF_SoundWorld");
 
 static_assert(sizeof(PF_FloatSliderDef) == 88 && offsetof(PF_FloatSliderDef, valid_min) == 48 &&
@@ -608,8 +599,8 @@ static_assert(offsetof(PF_InData, utils) == 176 && offsetof(PF_InData, effect_re
                   offsetof(PF_InData, field) == 244 && offsetof(PF_InData, shutter_angle) == 248 &&
                   offsetof(PF_InData, extent_hint) == 260 &&
                   offsetof(PF_InData, downsample_x) == 284 &&
-                  offsetof(PF_InData, downsample_y) == 292 &&
-                  offsetof(PF_InData, src_snd) == 352 && offsetof(PF_InData, pica_basicP) == 384 &&
+                  offsetof(PF_InData, downsample_y) == 292 && offsetof(PF_InData, src_snd) == 352 &&
+                  offsetof(PF_InData, pica_basicP) == 384 &&
                   offsetof(PF_InData, shutter_phase) == 400,
               "PF_InData offsets");
 
@@ -617,6 +608,5 @@ static_assert(sizeof(PF_OutData) == 408, "PF_OutData");
 static_assert(offsetof(PF_OutData, my_version) == 0 && offsetof(PF_OutData, num_params) == 48 &&
                   offsetof(PF_OutData, out_flags) == 96 &&
                   offsetof(PF_OutData, return_msg) == 100 &&
-                  offsetof(PF_OutData, dest_snd) == 368 &&
-                  offsetof(PF_OutData, out_flags2) == 400,
+                  offsetof(PF_OutData, dest_snd) == 368 && offsetof(PF_OutData, out_flags2) == 400,
               "PF_OutData offsets");

@@ -20,9 +20,8 @@ typedef struct SPBasicSuite {
 
 // "PF World Suite" 2
 typedef struct PF_WorldSuite2 {
-  PF_Err (*PF_NewWorld)(PF_ProgPtr effect_ref, A_long widthL, A_long heightL,
-                        PF_Boolean clear_pixB, PF_PixelFormat pixel_format,
-                        PF_EffectWorld* worldP);
+  PF_Err (*PF_NewWorld)(PF_ProgPtr effect_ref, A_long widthL, A_long heightL, PF_Boolean clear_pixB,
+                        PF_PixelFormat pixel_format, PF_EffectWorld* worldP);
   PF_Err (*PF_DisposeWorld)(PF_ProgPtr effect_ref, PF_EffectWorld* worldP);
   PF_Err (*PF_GetPixelFormat)(const PF_EffectWorld* worldP, PF_PixelFormat* pixel_formatP);
 } PF_WorldSuite2;
@@ -38,8 +37,8 @@ typedef struct PF_FillMatteSuite2 {
   PF_Err (*premultiply)(PF_ProgPtr effect_ref, A_long forward, PF_EffectWorld* dst);
   PF_Err (*premultiply_color)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Pixel* color,
                               A_long forward, PF_EffectWorld* dst);
-  PF_Err (*premultiply_color16)(PF_ProgPtr effect_ref, PF_EffectWorld* src,
-                                const PF_Pixel16* color, A_long forward, PF_EffectWorld* dst);
+  PF_Err (*premultiply_color16)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Pixel16* color,
+                                A_long forward, PF_EffectWorld* dst);
   PF_Err (*premultiply_color_float)(PF_ProgPtr effect_ref, PF_EffectWorld* src,
                                     const PF_PixelFloat* color, A_long forward,
                                     PF_EffectWorld* dst);
@@ -65,13 +64,11 @@ typedef struct PF_Iterate8Suite1 {
                            void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*iterate_lut)(PF_InData* in_data, A_long progress_base, A_long progress_final,
                         PF_EffectWorld* src, const PF_Rect* area, A_u_char* a_lut0,
-                        A_u_char* r_lut0, A_u_char* g_lut0, A_u_char* b_lut0,
-                        PF_EffectWorld* dst);
+                        A_u_char* r_lut0, A_u_char* g_lut0, A_u_char* b_lut0, PF_EffectWorld* dst);
   PF_Err (*iterate_origin_non_clip_src)(PF_InData* in_data, A_long progress_base,
                                         A_long progress_final, PF_EffectWorld* src,
-                                        const PF_Rect* area, const PF_Point* origin,
-                                        void* refcon, PF_IteratePixel8Func pix_fn,
-                                        PF_EffectWorld* dst);
+                                        const PF_Rect* area, const PF_Point* origin, void* refcon,
+                                        PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*iterate_generic)(A_long iterationsL, void* refconPV, PF_IterateGenericFunc fn_func);
 } PF_Iterate8Suite1;
 
@@ -85,10 +82,10 @@ typedef struct PF_WorldTransformSuite1 {
   PF_Err (*convolve)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Rect* area,
                      PF_KernelFlags flags, A_long kernel_size, void* a_kernel, void* r_kernel,
                      void* g_kernel, void* b_kernel, PF_EffectWorld* dst);
-  PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
-                 PF_Rect* src_r, PF_Rect* dst_r);
-  PF_Err (*copy_hq)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
-                    PF_Rect* src_r, PF_Rect* dst_r);
+  PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
+                 PF_Rect* dst_r);
+  PF_Err (*copy_hq)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
+                    PF_Rect* dst_r);
   PF_Err (*transfer_rect)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags,
                           PF_Field field, const PF_Rect* src_rec, const PF_EffectWorld* src_world,
                           const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world0,
@@ -136,8 +133,8 @@ typedef struct PF_PixelFormatSuite1 {
   PF_Err (*GetBlackForPixelFormat)(const PrPixelFormat pixelFormat, void* pixelData);
   PF_Err (*GetWhiteForPixelFormat)(const PrPixelFormat pixelFormat, void* pixelData);
   PF_Err (*ConvertColorToPixelFormattedData)(const PrPixelFormat pixelFormat, const float alpha,
-                                             const float red, const float green,
-                                             const float blue, void* pixelData);
+                                             const float red, const float green, const float blue,
+                                             void* pixelData);
 } PF_PixelFormatSuite1;
 typedef PF_PixelFormatSuite1 PF_PixelFormatSuite;
 
@@ -146,14 +143,13 @@ typedef struct PF_PathDataSuite1 {
   PF_Err (*PF_PathIsOpen)(PF_ProgPtr effect_ref0, PF_PathOutlinePtr pathP, PF_Boolean* openPB);
   PF_Err (*PF_PathNumSegments)(PF_ProgPtr effect_ref0, PF_PathOutlinePtr pathP,
                                A_long* num_segmentsPL);
-  PF_Err (*PF_PathVertexInfo)(PF_ProgPtr effect_ref0, PF_PathOutlinePtr pathP,
-                              A_long which_pointL, PF_PathVertex* vertexP);
+  PF_Err (*PF_PathVertexInfo)(PF_ProgPtr effect_ref0, PF_PathOutlinePtr pathP, A_long which_pointL,
+                              PF_PathVertex* vertexP);
   PF_Err (*PF_PathPrepareSegLength)(PF_ProgPtr effect_ref0, PF_PathOutlinePtr pathP,
                                     A_long which_segL, A_long frequencyL,
                                     PF_PathSegPrepPtr* lengthPrepPP);
-  PF_Err (*PF_PathGetSegLength)(PF_ProgPtr effect_ref0, PF_PathOutlinePtr pathP,
-                                A_long which_segL, PF_PathSegPrepPtr* lengthPrepP0,
-                                PF_FpLong* lengthPF);
+  PF_Err (*PF_PathGetSegLength)(PF_ProgPtr effect_ref0, PF_PathOutlinePtr pathP, A_long which_segL,
+                                PF_PathSegPrepPtr* lengthPrepP0, PF_FpLong* lengthPF);
   PF_Err (*PF_PathEvalSegLength)(PF_ProgPtr effect_ref0, PF_PathOutlinePtr pathP,
                                  PF_PathSegPrepPtr* lengthPrepPP0, A_long which_segL,
                                  PF_FpLong lengthF, PF_FpLong* x, PF_FpLong* y);
@@ -179,78 +175,73 @@ typedef struct AEGP_PFInterfaceSuite1 {
                                 AEGP_LayerH* camera_layerPH);
   A_Err (*AEGP_GetEffectCameraMatrix)(PF_ProgPtr effect_pp_ref, const A_Time* comp_timePT,
                                       A_Matrix4* camera_matrixP, A_FpLong* dist_to_image_planePF,
-                                      A_short* image_plane_widthPL,
-                                      A_short* image_plane_heightPL);
+                                      A_short* image_plane_widthPL, A_short* image_plane_heightPL);
 } AEGP_PFInterfaceSuite1;
 
 // The layer suites' slots 0 to 45 are shared by versions 11 and 13 (layer names aside).
-#define QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_0_TO_6                                          \
-  A_Err (*AEGP_GetCompNumLayers)(AEGP_CompH compH, A_long * num_layersPL);                    \
-  A_Err (*AEGP_GetCompLayerByIndex)(AEGP_CompH compH, A_long layer_indexL,                    \
-                                    AEGP_LayerH * layerPH);                                   \
-  A_Err (*AEGP_GetActiveLayer)(AEGP_LayerH * layerPH);                                        \
-  A_Err (*AEGP_GetLayerIndex)(AEGP_LayerH layerH, A_long * layer_indexPL);                    \
-  A_Err (*AEGP_GetLayerSourceItem)(AEGP_LayerH layerH, AEGP_ItemH * source_itemPH);           \
-  A_Err (*AEGP_GetLayerSourceItemID)(AEGP_LayerH layerH, A_long * source_item_idPL);          \
+#define QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_0_TO_6                                               \
+  A_Err (*AEGP_GetCompNumLayers)(AEGP_CompH compH, A_long * num_layersPL);                         \
+  A_Err (*AEGP_GetCompLayerByIndex)(AEGP_CompH compH, A_long layer_indexL, AEGP_LayerH * layerPH); \
+  A_Err (*AEGP_GetActiveLayer)(AEGP_LayerH * layerPH);                                             \
+  A_Err (*AEGP_GetLayerIndex)(AEGP_LayerH layerH, A_long * layer_indexPL);                         \
+  A_Err (*AEGP_GetLayerSourceItem)(AEGP_LayerH layerH, AEGP_ItemH * source_itemPH);                \
+  A_Err (*AEGP_GetLayerSourceItemID)(AEGP_LayerH layerH, A_long * source_item_idPL);               \
   A_Err (*AEGP_GetLayerParentComp)(AEGP_LayerH layerH, AEGP_CompH * compPH);
 
-#define QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_8_TO_39                                         \
-  A_Err (*AEGP_GetLayerQuality)(AEGP_LayerH layerH, AEGP_LayerQuality * qualityP);            \
-  A_Err (*AEGP_SetLayerQuality)(AEGP_LayerH layerH, AEGP_LayerQuality quality);               \
-  A_Err (*AEGP_GetLayerFlags)(AEGP_LayerH layerH, AEGP_LayerFlags * layer_flagsP);            \
-  A_Err (*AEGP_SetLayerFlag)(AEGP_LayerH layerH, AEGP_LayerFlags single_flag,                 \
-                             A_Boolean valueB);                                               \
-  A_Err (*AEGP_IsLayerVideoReallyOn)(AEGP_LayerH layerH, A_Boolean * onPB);                   \
-  A_Err (*AEGP_IsLayerAudioReallyOn)(AEGP_LayerH layerH, A_Boolean * onPB);                   \
-  A_Err (*AEGP_GetLayerCurrentTime)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,             \
-                                    A_Time * curr_timePT);                                    \
-  A_Err (*AEGP_GetLayerInPoint)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,                 \
-                                A_Time * in_pointPT);                                         \
-  A_Err (*AEGP_GetLayerDuration)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,                \
-                                 A_Time * durationPT);                                        \
-  A_Err (*AEGP_SetLayerInPointAndDuration)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,      \
-                                           const A_Time* in_pointPT,                          \
-                                           const A_Time* durationPT);                         \
-  A_Err (*AEGP_GetLayerOffset)(AEGP_LayerH layerH, A_Time * offsetPT);                        \
-  A_Err (*AEGP_SetLayerOffset)(AEGP_LayerH layerH, const A_Time* offsetPT);                   \
-  A_Err (*AEGP_GetLayerStretch)(AEGP_LayerH layerH, A_Ratio * stretchPRt);                    \
-  A_Err (*AEGP_SetLayerStretch)(AEGP_LayerH layerH, const A_Ratio* stretchPRt);               \
-  A_Err (*AEGP_GetLayerTransferMode)(AEGP_LayerH layerH, AEGP_LayerTransferMode * modeP);     \
-  A_Err (*AEGP_SetLayerTransferMode)(AEGP_LayerH layerH, const AEGP_LayerTransferMode* modeP); \
-  A_Err (*AEGP_IsAddLayerValid)(AEGP_ItemH item_to_addH, AEGP_CompH into_compH,               \
-                                A_Boolean * validPB);                                         \
-  A_Err (*AEGP_AddLayer)(AEGP_ItemH item_to_addH, AEGP_CompH into_compH,                      \
-                         AEGP_LayerH * added_layerPH0);                                       \
-  A_Err (*AEGP_ReorderLayer)(AEGP_LayerH layerH, A_long layer_indexL);                        \
-  A_Err (*AEGP_GetLayerMaskedBounds)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,            \
-                                     const A_Time* timePT, A_FloatRect* boundsPR);            \
-  A_Err (*AEGP_GetLayerObjectType)(AEGP_LayerH layerH, AEGP_ObjectType * object_type);        \
-  A_Err (*AEGP_IsLayer3D)(AEGP_LayerH layerH, A_Boolean * is_3DPB);                           \
-  A_Err (*AEGP_IsLayer2D)(AEGP_LayerH layerH, A_Boolean * is_2DPB);                           \
-  A_Err (*AEGP_IsVideoActive)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,                   \
-                              const A_Time* comp_timePT, A_Boolean* is_activePB);             \
-  A_Err (*AEGP_IsLayerUsedAsTrackMatte)(AEGP_LayerH layerH, A_Boolean fill_must_be_activeB,   \
-                                        A_Boolean * is_track_mattePB);                        \
-  A_Err (*AEGP_DoesLayerHaveTrackMatte)(AEGP_LayerH layerH, A_Boolean * has_track_mattePB);   \
-  A_Err (*AEGP_ConvertCompToLayerTime)(AEGP_LayerH layerH, const A_Time* comp_timeP,          \
-                                       A_Time* layer_timeP);                                  \
-  A_Err (*AEGP_ConvertLayerToCompTime)(AEGP_LayerH layerH, const A_Time* layer_timeP,         \
-                                       A_Time* comp_timeP);                                   \
-  A_Err (*AEGP_GetLayerDancingRandValue)(AEGP_LayerH layerH, const A_Time* comp_timePT,       \
-                                         A_long* rand_valuePL);                               \
-  A_Err (*AEGP_GetLayerID)(AEGP_LayerH layerH, AEGP_LayerIDVal * id_valP);                    \
-  A_Err (*AEGP_GetLayerToWorldXform)(AEGP_LayerH aegp_layerH, const A_Time* comp_timeP,       \
-                                     A_Matrix4* transform);                                   \
-  A_Err (*AEGP_GetLayerToWorldXformFromView)(AEGP_LayerH aegp_layerH,                         \
-                                             const A_Time* view_timeP,                        \
+#define QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_8_TO_39                                            \
+  A_Err (*AEGP_GetLayerQuality)(AEGP_LayerH layerH, AEGP_LayerQuality * qualityP);               \
+  A_Err (*AEGP_SetLayerQuality)(AEGP_LayerH layerH, AEGP_LayerQuality quality);                  \
+  A_Err (*AEGP_GetLayerFlags)(AEGP_LayerH layerH, AEGP_LayerFlags * layer_flagsP);               \
+  A_Err (*AEGP_SetLayerFlag)(AEGP_LayerH layerH, AEGP_LayerFlags single_flag, A_Boolean valueB); \
+  A_Err (*AEGP_IsLayerVideoReallyOn)(AEGP_LayerH layerH, A_Boolean * onPB);                      \
+  A_Err (*AEGP_IsLayerAudioReallyOn)(AEGP_LayerH layerH, A_Boolean * onPB);                      \
+  A_Err (*AEGP_GetLayerCurrentTime)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,                \
+                                    A_Time * curr_timePT);                                       \
+  A_Err (*AEGP_GetLayerInPoint)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,                    \
+                                A_Time * in_pointPT);                                            \
+  A_Err (*AEGP_GetLayerDuration)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,                   \
+                                 A_Time * durationPT);                                           \
+  A_Err (*AEGP_SetLayerInPointAndDuration)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,         \
+                                           const A_Time* in_pointPT, const A_Time* durationPT);  \
+  A_Err (*AEGP_GetLayerOffset)(AEGP_LayerH layerH, A_Time * offsetPT);                           \
+  A_Err (*AEGP_SetLayerOffset)(AEGP_LayerH layerH, const A_Time* offsetPT);                      \
+  A_Err (*AEGP_GetLayerStretch)(AEGP_LayerH layerH, A_Ratio * stretchPRt);                       \
+  A_Err (*AEGP_SetLayerStretch)(AEGP_LayerH layerH, const A_Ratio* stretchPRt);                  \
+  A_Err (*AEGP_GetLayerTransferMode)(AEGP_LayerH layerH, AEGP_LayerTransferMode * modeP);        \
+  A_Err (*AEGP_SetLayerTransferMode)(AEGP_LayerH layerH, const AEGP_LayerTransferMode* modeP);   \
+  A_Err (*AEGP_IsAddLayerValid)(AEGP_ItemH item_to_addH, AEGP_CompH into_compH,                  \
+                                A_Boolean * validPB);                                            \
+  A_Err (*AEGP_AddLayer)(AEGP_ItemH item_to_addH, AEGP_CompH into_compH,                         \
+                         AEGP_LayerH * added_layerPH0);                                          \
+  A_Err (*AEGP_ReorderLayer)(AEGP_LayerH layerH, A_long layer_indexL);                           \
+  A_Err (*AEGP_GetLayerMaskedBounds)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,               \
+                                     const A_Time* timePT, A_FloatRect* boundsPR);               \
+  A_Err (*AEGP_GetLayerObjectType)(AEGP_LayerH layerH, AEGP_ObjectType * object_type);           \
+  A_Err (*AEGP_IsLayer3D)(AEGP_LayerH layerH, A_Boolean * is_3DPB);                              \
+  A_Err (*AEGP_IsLayer2D)(AEGP_LayerH layerH, A_Boolean * is_2DPB);                              \
+  A_Err (*AEGP_IsVideoActive)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,                      \
+                              const A_Time* comp_timePT, A_Boolean* is_activePB);                \
+  A_Err (*AEGP_IsLayerUsedAsTrackMatte)(AEGP_LayerH layerH, A_Boolean fill_must_be_activeB,      \
+                                        A_Boolean * is_track_mattePB);                           \
+  A_Err (*AEGP_DoesLayerHaveTrackMatte)(AEGP_LayerH layerH, A_Boolean * has_track_mattePB);      \
+  A_Err (*AEGP_ConvertCompToLayerTime)(AEGP_LayerH layerH, const A_Time* comp_timeP,             \
+                                       A_Time* layer_timeP);                                     \
+  A_Err (*AEGP_ConvertLayerToCompTime)(AEGP_LayerH layerH, const A_Time* layer_timeP,            \
+                                       A_Time* comp_timeP);                                      \
+  A_Err (*AEGP_GetLayerDancingRandValue)(AEGP_LayerH layerH, const A_Time* comp_timePT,          \
+                                         A_long* rand_valuePL);                                  \
+  A_Err (*AEGP_GetLayerID)(AEGP_LayerH layerH, AEGP_LayerIDVal * id_valP);                       \
+  A_Err (*AEGP_GetLayerToWorldXform)(AEGP_LayerH aegp_layerH, const A_Time* comp_timeP,          \
+                                     A_Matrix4* transform);                                      \
+  A_Err (*AEGP_GetLayerToWorldXformFromView)(AEGP_LayerH aegp_layerH, const A_Time* view_timeP,  \
                                              const A_Time* comp_timeP, A_Matrix4* transform);
 
-#define QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_41_TO_45                                        \
-  A_Err (*AEGP_GetLayerParent)(AEGP_LayerH layerH, AEGP_LayerH * parent_layerPH);             \
-  A_Err (*AEGP_SetLayerParent)(AEGP_LayerH layerH, const AEGP_LayerH parent_layerH0);         \
-  A_Err (*AEGP_DeleteLayer)(AEGP_LayerH layerH);                                              \
-  A_Err (*AEGP_DuplicateLayer)(AEGP_LayerH orig_layerH, AEGP_LayerH * duplicate_layerPH);     \
-  A_Err (*AEGP_GetLayerFromLayerID)(AEGP_CompH parent_compH, AEGP_LayerIDVal id,              \
+#define QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_41_TO_45                                    \
+  A_Err (*AEGP_GetLayerParent)(AEGP_LayerH layerH, AEGP_LayerH * parent_layerPH);         \
+  A_Err (*AEGP_SetLayerParent)(AEGP_LayerH layerH, const AEGP_LayerH parent_layerH0);     \
+  A_Err (*AEGP_DeleteLayer)(AEGP_LayerH layerH);                                          \
+  A_Err (*AEGP_DuplicateLayer)(AEGP_LayerH orig_layerH, AEGP_LayerH * duplicate_layerPH); \
+  A_Err (*AEGP_GetLayerFromLayerID)(AEGP_CompH parent_compH, AEGP_LayerIDVal id,          \
                                     AEGP_LayerH * layerPH);
 
 // "AEGP Layer Suite" 11

@@ -339,7 +339,7 @@ enum { PF_Iterations_ONCE_PER_PROCESSOR = -1 };
 
 // Four-character pixel format codes: the first character is the lowest byte.
 enum {
-  PF_PixelFormat_ARGB32 = 0x62677261,   // "argb": the 8-bit alpha, red, green, blue world
+  PF_PixelFormat_ARGB32 = 0x62677261,  // "argb": the 8-bit alpha, red, green, blue world
   PF_PixelFormat_ARGB64 = 0x36316561,
   PF_PixelFormat_ARGB128 = 0x32336561,
   PF_PixelFormat_BGRA32 = 0x61726762,

@@ -16,7 +16,7 @@
 #include "PrSDKAESupport.h"
 #include "SPBasic.h"
 #else
-#include "hostapi/ae_types.h"
 #include "hostapi/ae_records.h"
 #include "hostapi/ae_suites.h"
+#include "hostapi/ae_types.h"
 #endif
