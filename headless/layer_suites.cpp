@@ -87,16 +87,12 @@ struct Refusal {
       return Tag::kError;
     });
   }
-  static A_Err RefuseUntyped() { return Refuse<>(); }
 
   // Becomes a function of whatever type the slot declares.
   template <typename... Args>
   operator Function<Args...>() const {
     return &Refuse<Args...>;
   }
-  // Slots declared without a type (the tail of the comp suite) get a function without
-  // parameters; the plug-in casts it to the slot's real type and the call returns the error.
-  operator void*() const { return reinterpret_cast<void*>(&RefuseUntyped); }
 };
 
 template <typename Table, typename Tag, size_t... kSlots>
@@ -412,21 +408,9 @@ const AEGP_LayerSuite7& LayerSuite13() {
   return suite;
 }
 
-// The comp suite's table ends in slots declared only as an array of pointers.
-template <size_t... kTyped, size_t... kUntyped>
-AEGP_CompSuite9 RefusingCompSuite(std::index_sequence<kTyped...>,
-                                  std::index_sequence<kUntyped...>) {
-  return AEGP_CompSuite9{Refusal<CompSuiteTag, kTyped>{}...,
-                         {Refusal<CompSuiteTag, sizeof...(kTyped) + kUntyped>{}...}};
-}
-
 const AEGP_CompSuite9& CompSuite() {
   static const AEGP_CompSuite9 suite = [] {
-    constexpr size_t kTypedSlots = offsetof(AEGP_CompSuite9, later_slots) / sizeof(void*);
-    constexpr size_t kUntypedSlots = std::extent_v<decltype(AEGP_CompSuite9::later_slots)>;
-    static_assert(sizeof(AEGP_CompSuite9) == (kTypedSlots + kUntypedSlots) * sizeof(void*));
-    auto table = RefusingCompSuite(std::make_index_sequence<kTypedSlots>(),
-                                   std::make_index_sequence<kUntypedSlots>());
+    auto table = RefusingTable<AEGP_CompSuite9, CompSuiteTag>();
     table.AEGP_GetCompFlags = GetCompFlags;
     return table;
   }();

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Records and callback tables of the host interface, in the published field order.
-// Sizes and the offsets that Quorvel reads or writes are pinned below, so that a module built
-// from these declarations is binary-compatible with a real host.
+// layout_pins.h pins their sizes and the offsets that Quorvel reads or writes.
 #pragma once
 
 #include <cstddef>
@@ -94,6 +93,15 @@ typedef struct {
   AEGP_TransferFlags flags;
   AEGP_TrackMatte track_matte;
 } AEGP_LayerTransferMode;
+
+typedef struct {
+  A_short xS, yS;
+} AEGP_DownsampleFactor;
+
+// The composition's colour: A_Color's layout under other member names.
+typedef struct {
+  A_FpLong alphaF, redF, greenF, blueF;
+} AEGP_ColorVal;
 
 // --- Worlds --------------------------------------------------------------------------------
 typedef struct PF_LayerDef {
@@ -295,10 +303,8 @@ typedef PF_Err (*PF_IteratePixel16Func)(void* refcon, A_long x, A_long y, PF_Pix
                                         PF_Pixel16* out);
 typedef PF_Err (*PF_IteratePixelFloatFunc)(void* refcon, A_long x, A_long y, PF_PixelFloat* in,
                                            PF_PixelFloat* out);
-typedef PF_Err (*PF_IterateGenericFunc)(void* refconPV, A_long thread_indexL, A_long i,
-                                        A_long iterationsL);
 
-struct PF_CustomUIInfo;
+struct _PF_CustomUIInfo;
 
 typedef struct {
   PF_Err (*checkout_param)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time,
@@ -307,7 +313,7 @@ typedef struct {
   PF_Err (*add_param)(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDef* def);
   PF_Err (*abort)(PF_ProgPtr effect_ref);
   PF_Err (*progress)(PF_ProgPtr effect_ref, A_long current, A_long total);
-  PF_Err (*register_ui)(PF_ProgPtr effect_ref, struct PF_CustomUIInfo* cust_info);
+  PF_Err (*register_ui)(PF_ProgPtr effect_ref, struct _PF_CustomUIInfo* cust_info);
   PF_Err (*checkout_layer_audio)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long start_time,
                                  A_long duration, A_u_long time_scale, PF_UFixed rate,
                                  A_long bytes_per_sample, A_long num_channels, A_long fmt_signed,
@@ -419,7 +425,9 @@ typedef struct _PF_UtilCallbacks {
                                         A_long progress_final, PF_EffectWorld* src,
                                         const PF_Rect* area, const PF_Point* origin, void* refcon,
                                         PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
-  PF_Err (*iterate_generic)(A_long iterationsL, void* refconPV, PF_IterateGenericFunc fn_func);
+  PF_Err (*iterate_generic)(A_long iterationsL, void* refconPV,
+                            PF_Err (*fn_func)(void* refconPV, A_long thread_indexL, A_long i,
+                                              A_long iterationsL));
   PF_Err (*host_resize_handle)(A_u_longlong new_sizeL, PF_Handle* handlePH);
   PF_Err (*subpixel_sample16)(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB*,
                               PF_Pixel16* dst_pixel);
@@ -512,101 +520,3 @@ typedef PF_Err (*PF_FilterProc)(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_
                                 PF_ParamList params, PF_LayerDef* output, void* extra);
 
 }  // extern "C"
-
-// --- Layout pins ---------------------------------------------------------------------------
-static_assert(sizeof(void*) == 8, "the host interface is declared for 64-bit targets");
-static_assert(sizeof(A_Time) == 8 && sizeof(PF_RationalScale) == 8, "A_Time, PF_RationalScale");
-static_assert(sizeof(PF_Rect) == 16 && sizeof(PF_Point) == 8, "PF_Rect, PF_Point");
-static_assert(sizeof(PF_FloatMatrix) == 72, "PF_FloatMatrix");
-static_assert(sizeof(PF_Pixel) == 4 && offsetof(PF_Pixel, alpha) == 0 &&
-                  offsetof(PF_Pixel, red) == 1 && offsetof(PF_Pixel, green) == 2 &&
-                  offsetof(PF_Pixel, blue) == 3,
-              "PF_Pixel is alpha, red, green, blue");
-static_assert(sizeof(PF_PathVertex) == 48 && offsetof(PF_PathVertex, y) == 8, "PF_PathVertex");
-
-static_assert(sizeof(PF_LayerDef) == 120, "PF_LayerDef");
-static_assert(offsetof(PF_LayerDef, world_flags) == 16 && offsetof(PF_LayerDef, data) == 24 &&
-                  offsetof(PF_LayerDef, rowbytes) == 32 && offsetof(PF_LayerDef, width) == 36 &&
-                  offsetof(PF_LayerDef, height) == 40 && offsetof(PF_LayerDef, extent_hint) == 44 &&
-                  offsetof(PF_LayerDef, platform_ref) == 64 &&
-                  offsetof(PF_LayerDef, pix_aspect_ratio) == 88 &&
-                  offsetof(PF_LayerDef, origin_x) == 104 && offsetof(PF_LayerDef, dephault) == 116,
-              "PF_LayerDef offsets");
-
-static_assert(sizeof(PF_CompositeMode) == 12 && offsetof(PF_CompositeMode, opacity) == 8 &&
-                  offsetof(PF_CompositeMode, rgb_only) == 9,
-              "PF_CompositeMode");
-static_assert(sizeof(PF_MaskWorld) == 136 && offsetof(PF_MaskWorld, offset) == 120 &&
-                  offsetof(PF_MaskWorld, what_is_mask) == 128,
-              "PF_MaskWorld");
-static_assert(sizeof(PF_SampPB) == 104 && offsetof(PF_SampPB, comp_mode) == 36, "PF_SampPB");
-static_assert(sizeof(PF_SoundWorld) == 32, "PF_SoundWorld");
-
-static_assert(sizeof(PF_FloatSliderDef) == 88 && offsetof(PF_FloatSliderDef, valid_min) == 48 &&
-                  offsetof(PF_FloatSliderDef, dephault) == 64 &&
-                  offsetof(PF_FloatSliderDef, precision) == 68 &&
-                  offsetof(PF_FloatSliderDef, display_flags) == 70 &&
-                  offsetof(PF_FloatSliderDef, curve_tolerance) == 76 &&
-                  offsetof(PF_FloatSliderDef, exponent) == 84,
-              "PF_FloatSliderDef");
-static_assert(sizeof(PF_SliderDef) == 88 && sizeof(PF_FixedSliderDef) == 92, "slider records");
-static_assert(sizeof(PF_PopupDef) == 16 && offsetof(PF_PopupDef, num_choices) == 4 &&
-                  offsetof(PF_PopupDef, dephault) == 6 && offsetof(PF_PopupDef, u) == 8,
-              "PF_PopupDef");
-static_assert(sizeof(PF_CheckBoxDef) == 16 && offsetof(PF_CheckBoxDef, dephault) == 4 &&
-                  offsetof(PF_CheckBoxDef, u) == 8,
-              "PF_CheckBoxDef");
-static_assert(sizeof(PF_ColorDef) == 8 && offsetof(PF_ColorDef, dephault) == 4, "PF_ColorDef");
-static_assert(sizeof(PF_PointDef) == 20 && offsetof(PF_PointDef, restrict_bounds) == 11 &&
-                  offsetof(PF_PointDef, x_dephault) == 12,
-              "PF_PointDef");
-static_assert(sizeof(PF_AngleDef) == 16, "PF_AngleDef");
-static_assert(sizeof(PF_ArbitraryDef) == 32 && sizeof(PF_PathDef) == 12 &&
-                  sizeof(PF_ButtonDef) == 16 && sizeof(PF_Point3DDef) == 64,
-              "other parameter records");
-static_assert(sizeof(PF_ParamDefUnion) == 120, "PF_ParamDefUnion");
-static_assert(sizeof(PF_ParamDef) == 176 && offsetof(PF_ParamDef, ui_flags) == 4 &&
-                  offsetof(PF_ParamDef, param_type) == 12 && offsetof(PF_ParamDef, name) == 16 &&
-                  offsetof(PF_ParamDef, flags) == 48 && offsetof(PF_ParamDef, u) == 56,
-              "PF_ParamDef");
-
-static_assert(sizeof(PF_InteractCallbacks) == 176 &&
-                  offsetof(PF_InteractCallbacks, checkin_param) == 8 &&
-                  offsetof(PF_InteractCallbacks, add_param) == 16,
-              "PF_InteractCallbacks");
-static_assert(sizeof(PF_ANSICallbacks) == 160 && offsetof(PF_ANSICallbacks, cos) == 24 &&
-                  offsetof(PF_ANSICallbacks, sin) == 96 &&
-                  offsetof(PF_ANSICallbacks, sprintf) == 120 &&
-                  offsetof(PF_ANSICallbacks, strcpy) == 128,
-              "PF_ANSICallbacks");
-static_assert(sizeof(PF_ColorCallbacks) == 64, "PF_ColorCallbacks");
-static_assert(sizeof(PF_UtilCallbacks) == 552 && offsetof(PF_UtilCallbacks, fill) == 72 &&
-                  offsetof(PF_UtilCallbacks, iterate) == 88 &&
-                  offsetof(PF_UtilCallbacks, transfer_rect) == 144 &&
-                  offsetof(PF_UtilCallbacks, transform_world) == 152 &&
-                  offsetof(PF_UtilCallbacks, host_new_handle) == 160 &&
-                  offsetof(PF_UtilCallbacks, ansi) == 208 &&
-                  offsetof(PF_UtilCallbacks, colorCB) == 368 &&
-                  offsetof(PF_UtilCallbacks, get_platform_data) == 432 &&
-                  offsetof(PF_UtilCallbacks, get_pixel_data8) == 528,
-              "PF_UtilCallbacks");
-
-static_assert(sizeof(PF_InData) == 408, "PF_InData");
-static_assert(offsetof(PF_InData, utils) == 176 && offsetof(PF_InData, effect_ref) == 184 &&
-                  offsetof(PF_InData, quality) == 192 && offsetof(PF_InData, appl_id) == 204 &&
-                  offsetof(PF_InData, current_time) == 224 &&
-                  offsetof(PF_InData, time_step) == 228 && offsetof(PF_InData, time_scale) == 240 &&
-                  offsetof(PF_InData, field) == 244 && offsetof(PF_InData, shutter_angle) == 248 &&
-                  offsetof(PF_InData, extent_hint) == 260 &&
-                  offsetof(PF_InData, downsample_x) == 284 &&
-                  offsetof(PF_InData, downsample_y) == 292 && offsetof(PF_InData, src_snd) == 352 &&
-                  offsetof(PF_InData, pica_basicP) == 384 &&
-                  offsetof(PF_InData, shutter_phase) == 400,
-              "PF_InData offsets");
-
-static_assert(sizeof(PF_OutData) == 408, "PF_OutData");
-static_assert(offsetof(PF_OutData, my_version) == 0 && offsetof(PF_OutData, num_params) == 48 &&
-                  offsetof(PF_OutData, out_flags) == 96 &&
-                  offsetof(PF_OutData, return_msg) == 100 &&
-                  offsetof(PF_OutData, dest_snd) == 368 && offsetof(PF_OutData, out_flags2) == 400,
-              "PF_OutData offsets");

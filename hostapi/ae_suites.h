@@ -69,7 +69,9 @@ typedef struct PF_Iterate8Suite1 {
                                         A_long progress_final, PF_EffectWorld* src,
                                         const PF_Rect* area, const PF_Point* origin, void* refcon,
                                         PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
-  PF_Err (*iterate_generic)(A_long iterationsL, void* refconPV, PF_IterateGenericFunc fn_func);
+  PF_Err (*iterate_generic)(A_long iterationsL, void* refconPV,
+                            PF_Err (*fn_func)(void* refconPV, A_long thread_indexL, A_long i,
+                                              A_long iterationsL));
 } PF_Iterate8Suite1;
 
 // "PF World Transform Suite" 1
@@ -122,7 +124,7 @@ typedef struct PF_ANSICallbacksSuite1 {
 } PF_ANSICallbacksSuite1;
 
 // "PF Pixel Format Suite" 1, the Premiere Pro table.
-typedef struct PF_PixelFormatSuite1 {
+typedef struct PF_PixelFormatSuite {
   PF_Err (*AddSupportedPixelFormat)(PF_ProgPtr effect_ref, PrPixelFormat pixelFormat);
   PF_Err (*ClearSupportedPixelFormats)(PF_ProgPtr effect_ref);
   PF_Err (*NewWorldOfPixelFormat)(PF_ProgPtr effect_ref, A_u_long width, A_u_long height,
@@ -135,8 +137,8 @@ typedef struct PF_PixelFormatSuite1 {
   PF_Err (*ConvertColorToPixelFormattedData)(const PrPixelFormat pixelFormat, const float alpha,
                                              const float red, const float green, const float blue,
                                              void* pixelData);
-} PF_PixelFormatSuite1;
-typedef PF_PixelFormatSuite1 PF_PixelFormatSuite;
+} PF_PixelFormatSuite;
+typedef PF_PixelFormatSuite PF_PixelFormatSuite1;
 
 // "PF Path Data Suite" 1
 typedef struct PF_PathDataSuite1 {
@@ -178,8 +180,9 @@ typedef struct AEGP_PFInterfaceSuite1 {
                                       A_short* image_plane_widthPL, A_short* image_plane_heightPL);
 } AEGP_PFInterfaceSuite1;
 
-// The layer suites' slots 0 to 45 are shared by versions 11 and 13 (layer names aside).
-#define QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_0_TO_6                                               \
+// The layer suites' slots 0 to 45 are shared by versions 11 and 13 (layer names aside); the
+// macros that hold them are undefined again below.
+#define QUORVEL_RESERVED_LAYER_SUITE_SLOTS_0_TO_6                                                  \
   A_Err (*AEGP_GetCompNumLayers)(AEGP_CompH compH, A_long * num_layersPL);                         \
   A_Err (*AEGP_GetCompLayerByIndex)(AEGP_CompH compH, A_long layer_indexL, AEGP_LayerH * layerPH); \
   A_Err (*AEGP_GetActiveLayer)(AEGP_LayerH * layerPH);                                             \
@@ -188,7 +191,7 @@ typedef struct AEGP_PFInterfaceSuite1 {
   A_Err (*AEGP_GetLayerSourceItemID)(AEGP_LayerH layerH, A_long * source_item_idPL);               \
   A_Err (*AEGP_GetLayerParentComp)(AEGP_LayerH layerH, AEGP_CompH * compPH);
 
-#define QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_8_TO_39                                            \
+#define QUORVEL_RESERVED_LAYER_SUITE_SLOTS_8_TO_39                                               \
   A_Err (*AEGP_GetLayerQuality)(AEGP_LayerH layerH, AEGP_LayerQuality * qualityP);               \
   A_Err (*AEGP_SetLayerQuality)(AEGP_LayerH layerH, AEGP_LayerQuality quality);                  \
   A_Err (*AEGP_GetLayerFlags)(AEGP_LayerH layerH, AEGP_LayerFlags * layer_flagsP);               \
@@ -236,7 +239,7 @@ typedef struct AEGP_PFInterfaceSuite1 {
   A_Err (*AEGP_GetLayerToWorldXformFromView)(AEGP_LayerH aegp_layerH, const A_Time* view_timeP,  \
                                              const A_Time* comp_timeP, A_Matrix4* transform);
 
-#define QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_41_TO_45                                    \
+#define QUORVEL_RESERVED_LAYER_SUITE_SLOTS_41_TO_45                                       \
   A_Err (*AEGP_GetLayerParent)(AEGP_LayerH layerH, AEGP_LayerH * parent_layerPH);         \
   A_Err (*AEGP_SetLayerParent)(AEGP_LayerH layerH, const AEGP_LayerH parent_layerH0);     \
   A_Err (*AEGP_DeleteLayer)(AEGP_LayerH layerH);                                          \
@@ -246,36 +249,79 @@ typedef struct AEGP_PFInterfaceSuite1 {
 
 // "AEGP Layer Suite" 11
 typedef struct AEGP_LayerSuite5 {
-  QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_0_TO_6
+  QUORVEL_RESERVED_LAYER_SUITE_SLOTS_0_TO_6
   A_Err (*AEGP_GetLayerName)(AEGP_LayerH layerH, A_char* layer_nameZ0, A_char* source_nameZ0);
-  QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_8_TO_39
+  QUORVEL_RESERVED_LAYER_SUITE_SLOTS_8_TO_39
   A_Err (*AEGP_SetLayerName)(AEGP_LayerH aegp_layerH, const A_char* new_nameZ);
-  QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_41_TO_45
+  QUORVEL_RESERVED_LAYER_SUITE_SLOTS_41_TO_45
 } AEGP_LayerSuite5;
 
 // "AEGP Layer Suite" 13
 typedef struct AEGP_LayerSuite7 {
-  QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_0_TO_6
+  QUORVEL_RESERVED_LAYER_SUITE_SLOTS_0_TO_6
   A_Err (*AEGP_GetLayerName)(AEGP_PluginID pluginID, AEGP_LayerH layerH,
                              AEGP_MemHandle* layer_nameZ0, AEGP_MemHandle* source_nameZ0);
-  QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_8_TO_39
+  QUORVEL_RESERVED_LAYER_SUITE_SLOTS_8_TO_39
   A_Err (*AEGP_SetLayerName)(AEGP_LayerH aegp_layerH, const A_UTF16Char* new_nameZ);
-  QUORVEL_AEGP_LAYER_SUITE_COMMON_SLOTS_41_TO_45
+  QUORVEL_RESERVED_LAYER_SUITE_SLOTS_41_TO_45
   A_Err (*AEGP_GetLayerLabel)(AEGP_LayerH layerH, AEGP_LabelID* labelP);
   A_Err (*AEGP_SetLayerLabel)(AEGP_LayerH layerH, AEGP_LabelID label);
 } AEGP_LayerSuite7;
 
-// "AEGP Comp Suite" 19. Quorvel calls slot 6 only; the slots after it are declared as the
-// newest published table orders them.
+// "AEGP Comp Suite" 19. Quorvel calls slot 6 only.
 typedef struct AEGP_CompSuite9 {
   A_Err (*AEGP_GetCompFromItem)(AEGP_ItemH itemH, AEGP_CompH* compPH);
   A_Err (*AEGP_GetItemFromComp)(AEGP_CompH compH, AEGP_ItemH* itemPH);
-  A_Err (*AEGP_GetCompDownsampleFactor)(AEGP_CompH compH, void* dsfP);
-  A_Err (*AEGP_SetCompDownsampleFactor)(AEGP_CompH compH, const void* dsfP);
-  A_Err (*AEGP_GetCompBGColor)(AEGP_CompH compH, A_Color* bg_colorP);
-  A_Err (*AEGP_SetCompBGColor)(AEGP_CompH compH, const A_Color* bg_colorP);
+  A_Err (*AEGP_GetCompDownsampleFactor)(AEGP_CompH compH, AEGP_DownsampleFactor* dsfP);
+  A_Err (*AEGP_SetCompDownsampleFactor)(AEGP_CompH compH, const AEGP_DownsampleFactor* dsfP);
+  A_Err (*AEGP_GetCompBGColor)(AEGP_CompH compH, AEGP_ColorVal* bg_colorP);
+  A_Err (*AEGP_SetCompBGColor)(AEGP_CompH compH, const AEGP_ColorVal* bg_colorP);
   A_Err (*AEGP_GetCompFlags)(AEGP_CompH compH, AEGP_CompFlags* comp_flagsP);
-  void* later_slots[29];
+  A_Err (*AEGP_GetCompFramerate)(AEGP_CompH compH, A_FpLong* fpsPF);
+  A_Err (*AEGP_SetCompFrameRate)(AEGP_CompH compH, const A_FpLong* fpsPF);
+  A_Err (*AEGP_GetCompShutterAnglePhase)(AEGP_CompH compH, A_Ratio* angle, A_Ratio* phase);
+  A_Err (*AEGP_GetCompShutterFrameRange)(AEGP_CompH compH, const A_Time* comp_timeP, A_Time* start,
+                                         A_Time* duration);
+  A_Err (*AEGP_GetCompSuggestedMotionBlurSamples)(AEGP_CompH compH, A_long* samplesPL);
+  A_Err (*AEGP_SetCompSuggestedMotionBlurSamples)(AEGP_CompH compH, A_long samplesL);
+  A_Err (*AEGP_GetCompWorkAreaStart)(AEGP_CompH compH, A_Time* work_area_startPT);
+  A_Err (*AEGP_GetCompWorkAreaDuration)(AEGP_CompH compH, A_Time* work_area_durationPT);
+  A_Err (*AEGP_SetCompWorkAreaStartAndDuration)(AEGP_CompH compH, const A_Time* work_area_startPT,
+                                                const A_Time* work_area_durationPT);
+  A_Err (*AEGP_CreateSolidInComp)(const A_UTF16Char* utf_nameZ, A_long width, A_long height,
+                                  const AEGP_ColorVal* color, AEGP_CompH parent_compH,
+                                  const A_Time* durationPT0, AEGP_LayerH* new_solidPH);
+  A_Err (*AEGP_CreateCameraInComp)(const A_UTF16Char* utf_nameZ, A_FloatPoint center_point,
+                                   AEGP_CompH parent_compH, AEGP_LayerH* new_cameraPH);
+  A_Err (*AEGP_CreateLightInComp)(const A_UTF16Char* utf_nameZ, A_FloatPoint center_point,
+                                  AEGP_CompH parent_compH, AEGP_LayerH* new_lightPH);
+  A_Err (*AEGP_CreateComp)(AEGP_ItemH parent_folderH0, const A_UTF16Char* utf_nameZ, A_long widthL,
+                           A_long heightL, const A_Ratio* pixel_aspect_ratioPRt,
+                           const A_Time* durationPT, const A_Ratio* frameratePRt,
+                           AEGP_CompH* new_compPH);
+  A_Err (*AEGP_GetNewCollectionFromCompSelection)(AEGP_PluginID plugin_id, AEGP_CompH compH,
+                                                  AEGP_Collection2H* collectionPH);
+  A_Err (*AEGP_SetSelection)(AEGP_CompH compH, AEGP_Collection2H collectionH);
+  A_Err (*AEGP_GetCompDisplayStartTime)(AEGP_CompH compH, A_Time* start_timePT);
+  A_Err (*AEGP_SetCompDisplayStartTime)(AEGP_CompH compH, const A_Time* start_timePT);
+  A_Err (*AEGP_SetCompDuration)(AEGP_CompH compH, const A_Time* durationPT);
+  A_Err (*AEGP_CreateNullInComp)(const A_UTF16Char* utf_nameZ, AEGP_CompH parent_compH,
+                                 const A_Time* durationPT0, AEGP_LayerH* new_null_solidPH);
+  A_Err (*AEGP_SetCompPixelAspectRatio)(AEGP_CompH compH, const A_Ratio* pix_aspectratioPRt);
+  A_Err (*AEGP_CreateTextLayerInComp)(AEGP_CompH parent_compH, A_Boolean select_new_layerB,
+                                      AEGP_LayerH* new_text_layerPH);
+  A_Err (*AEGP_CreateBoxTextLayerInComp)(AEGP_CompH parent_compH, A_Boolean select_new_layerB,
+                                         A_FloatPoint box_dimensions,
+                                         AEGP_LayerH* new_text_layerPH);
+  A_Err (*AEGP_SetCompDimensions)(AEGP_CompH compH, A_long widthL, A_long heightL);
+  A_Err (*AEGP_DuplicateComp)(AEGP_CompH compH, AEGP_CompH* new_compPH);
+  A_Err (*AEGP_GetCompFrameDuration)(AEGP_CompH compH, A_Time* timeP);
+  A_Err (*AEGP_GetMostRecentlyUsedComp)(AEGP_CompH* compPH);
+  A_Err (*AEGP_CreateVectorLayerInComp)(AEGP_CompH parent_compH, AEGP_LayerH* new_vector_layerPH);
+  A_Err (*AEGP_GetNewCompMarkerStream)(AEGP_PluginID aegp_plugin_id, AEGP_CompH parent_compH,
+                                       AEGP_StreamRefH* streamPH);
+  A_Err (*AEGP_GetCompDisplayDropFrame)(AEGP_CompH compH, A_Boolean* dropFramePB);
+  A_Err (*AEGP_SetCompDisplayDropFrame)(AEGP_CompH compH, A_Boolean dropFrameB);
 } AEGP_CompSuite9;
 
 // "AEGP Text Layer Suite" 1
@@ -290,45 +336,6 @@ typedef struct AEGP_TextLayerSuite1 {
 
 }  // extern "C"
 
-// --- Layout pins: the slots Quorvel calls ---------------------------------------------------
-static_assert(sizeof(SPBasicSuite) == 56 && offsetof(SPBasicSuite, ReleaseSuite) == 8,
-              "SPBasicSuite");
-static_assert(offsetof(PF_WorldSuite2, PF_DisposeWorld) == 8, "PF_WorldSuite2");
-static_assert(offsetof(PF_FillMatteSuite2, fill) == 0, "PF_FillMatteSuite2");
-static_assert(sizeof(PF_HandleSuite1) == 48 && offsetof(PF_HandleSuite1, host_dispose_handle) == 24,
-              "PF_HandleSuite1");
-static_assert(sizeof(PF_Iterate8Suite1) == 40 && offsetof(PF_Iterate8Suite1, iterate) == 0,
-              "PF_Iterate8Suite1");
-static_assert(sizeof(PF_WorldTransformSuite1) == 56 &&
-                  offsetof(PF_WorldTransformSuite1, transfer_rect) == 5 * 8 &&
-                  offsetof(PF_WorldTransformSuite1, transform_world) == 6 * 8,
-              "PF_WorldTransformSuite1");
-static_assert(sizeof(PF_ANSICallbacksSuite1) == 19 * 8 &&
-                  offsetof(PF_ANSICallbacksSuite1, cos) == 3 * 8 &&
-                  offsetof(PF_ANSICallbacksSuite1, sin) == 12 * 8 &&
-                  offsetof(PF_ANSICallbacksSuite1, sprintf) == 15 * 8 &&
-                  offsetof(PF_ANSICallbacksSuite1, strcpy) == 16 * 8,
-              "PF_ANSICallbacksSuite1");
-static_assert(sizeof(PF_PixelFormatSuite1) == 8 * 8 &&
-                  offsetof(PF_PixelFormatSuite1, ClearSupportedPixelFormats) == 8,
-              "PF_PixelFormatSuite1");
-static_assert(sizeof(PF_PathDataSuite1) == 11 * 8 &&
-                  offsetof(PF_PathDataSuite1, PF_PathNumSegments) == 1 * 8 &&
-                  offsetof(PF_PathDataSuite1, PF_PathVertexInfo) == 2 * 8,
-              "PF_PathDataSuite1");
-static_assert(sizeof(AEGP_PFInterfaceSuite1) == 5 * 8, "AEGP_PFInterfaceSuite1");
-static_assert(sizeof(AEGP_LayerSuite5) == 46 * 8 &&
-                  offsetof(AEGP_LayerSuite5, AEGP_GetLayerParentComp) == 6 * 8 &&
-                  offsetof(AEGP_LayerSuite5, AEGP_GetLayerFlags) == 10 * 8 &&
-                  offsetof(AEGP_LayerSuite5, AEGP_GetLayerObjectType) == 28 * 8,
-              "AEGP_LayerSuite5");
-static_assert(sizeof(AEGP_LayerSuite7) == 48 * 8 &&
-                  offsetof(AEGP_LayerSuite7, AEGP_GetLayerParentComp) == 6 * 8 &&
-                  offsetof(AEGP_LayerSuite7, AEGP_GetLayerFlags) == 10 * 8 &&
-                  offsetof(AEGP_LayerSuite7, AEGP_GetLayerObjectType) == 28 * 8,
-              "AEGP_LayerSuite7");
-static_assert(offsetof(AEGP_CompSuite9, AEGP_GetCompFlags) == 6 * 8, "AEGP_CompSuite9");
-static_assert(sizeof(AEGP_TextLayerSuite1) == 4 * 8 &&
-                  offsetof(AEGP_TextLayerSuite1, AEGP_DisposeTextOutlines) == 8 &&
-                  offsetof(AEGP_TextLayerSuite1, AEGP_GetIndexedTextOutline) == 24,
-              "AEGP_TextLayerSuite1");
+#undef QUORVEL_RESERVED_LAYER_SUITE_SLOTS_0_TO_6
+#undef QUORVEL_RESERVED_LAYER_SUITE_SLOTS_8_TO_39
+#undef QUORVEL_RESERVED_LAYER_SUITE_SLOTS_41_TO_45

@@ -75,11 +75,11 @@ typedef PF_Handle PF_ArbitraryH;
 typedef struct _AEGP_Layer** AEGP_LayerH;
 typedef struct _AEGP_Comp** AEGP_CompH;
 typedef struct _AEGP_Item** AEGP_ItemH;
-typedef struct _AEGP_EffectRefH** AEGP_EffectRefH;
+typedef struct _AEGP_Effect** AEGP_EffectRefH;
 typedef struct _AEGP_TextOutlines** AEGP_TextOutlinesH;
 typedef struct _Up_OpaqueMem** AEGP_MemHandle;
 typedef struct _AEGP_Collection2** AEGP_Collection2H;
-typedef struct _AEGP_StreamRef** AEGP_StreamRefH;
+typedef struct _AEGPp_Stream** AEGP_StreamRefH;
 typedef A_long AEGP_PluginID;
 typedef A_long AEGP_LayerFlags;
 typedef A_long AEGP_CompFlags;
@@ -167,7 +167,7 @@ enum {
   kSPUnimplementedError = 0x21494D50,  // '!IMP'
   kSPSuiteNotFoundError = 0x53214664,  // 'S!Fd'
   kSPBadParameterError = 0x5061726D,   // 'Parm'
-  kSPOutOfMemoryError = -108
+  kSPOutOfMemoryError = -148           // 0xFFFFFF6C as a 32-bit integer
 };
 
 // --- Parameter types, flags and display ------------------------------------------------

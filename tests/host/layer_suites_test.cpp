@@ -486,9 +486,7 @@ TEST_F(LayerSuites, UnofferedSlotsReturnGenericError) {
   EXPECT_EQ(LayerSuite13().AEGP_DeleteLayer(EffectLayer()), A_Err_GENERIC);
   EXPECT_EQ(PFInterface().AEGP_ConvertEffectToCompTime(instance_.effect_ref(), 0, 30, nullptr),
             A_Err_GENERIC);
-  // The comp suite's later slots are declared untyped; each is a function taking nothing.
-  const auto later = reinterpret_cast<A_Err (*)()>(CompSuite().later_slots[0]);
-  EXPECT_EQ(later(), A_Err_GENERIC);
+  EXPECT_EQ(CompSuite().AEGP_SetCompDisplayDropFrame(nullptr, 0), A_Err_GENERIC);
   EXPECT_EQ(active, nullptr);
 }
 
