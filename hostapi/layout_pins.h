@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 // --- Records -------------------------------------------------------------------------------
 static_assert(sizeof(void*) == 8, "the host interface is declared for 64-bit targets");
@@ -152,6 +153,21 @@ static_assert(sizeof(AEGP_TextLayerSuite1) == 4 * 8 &&
                   offsetof(AEGP_TextLayerSuite1, AEGP_DisposeTextOutlines) == 8 &&
                   offsetof(AEGP_TextLayerSuite1, AEGP_GetIndexedTextOutline) == 24,
               "AEGP_TextLayerSuite1");
+
+// --- Types whose published names are not the obvious ones ----------------------------------
+// A slot's type names the records it points to, so a tag or typedef name of our own would make
+// a table that compiles against one declaration only.
+static_assert(std::is_same_v<AEGP_EffectRefH, struct _AEGP_Effect**> &&
+                  std::is_same_v<AEGP_StreamRefH, struct _AEGPp_Stream**> &&
+                  std::is_same_v<PF_PixelFormatSuite1, struct PF_PixelFormatSuite>,
+              "published tag names");
+static_assert(std::is_same_v<decltype(PF_InteractCallbacks::register_ui),
+                             PF_Err (*)(PF_ProgPtr, struct _PF_CustomUIInfo*)> &&
+                  std::is_same_v<decltype(AEGP_CompSuite9::AEGP_GetCompDownsampleFactor),
+                                 A_Err (*)(AEGP_CompH, AEGP_DownsampleFactor*)> &&
+                  std::is_same_v<decltype(AEGP_CompSuite9::AEGP_GetCompBGColor),
+                                 A_Err (*)(AEGP_CompH, AEGP_ColorVal*)>,
+              "published slot types");
 
 // --- Constants whose published spelling hides the value ----------------------------------
 static_assert(kSPOutOfMemoryError == -148 &&
