@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "headless/effect_instance.h"
-#include "headless/scene.h"
-#include "headless/world.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/composition/scene.h"
+#include "headless/pixels/world.h"
 #include "hostapi/host_api.h"
 
 namespace quorvel::bench {

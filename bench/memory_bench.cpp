@@ -21,9 +21,9 @@
 
 #include "bench/bench_main.h"
 #include "bench/bench_scene.h"
-#include "headless/fill.h"
-#include "headless/kept_memory.h"
-#include "headless/world.h"
+#include "headless/pixels/fill.h"
+#include "headless/pixels/kept_memory.h"
+#include "headless/pixels/world.h"
 
 extern "C" {
 void* __libc_malloc(size_t size);

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "bench/bench_main.h"
-#include "headless/effect_instance.h"
-#include "headless/text_outlines.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/text/text_outlines.h"
 #include "text/text_bounds.h"
 #include "text/text_outline_query.h"
 

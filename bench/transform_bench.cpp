@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "bench/bench_main.h"
-#include "headless/transform.h"
-#include "headless/world.h"
+#include "headless/pixels/transform.h"
+#include "headless/pixels/world.h"
 
 namespace quorvel::bench {
 namespace {

@@ -10,7 +10,7 @@
 #include "cli/effect_session.h"
 #include "cli/effect_settings.h"
 #include "cli/json_place.h"
-#include "headless/pipl_reader.h"
+#include "headless/loading/pipl_reader.h"
 
 namespace quorvel::cli {
 namespace {

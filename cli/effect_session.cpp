@@ -91,39 +91,74 @@ std::string CommandProblem(const headless::CommandResult& result, const std::str
 
 EffectSession::EffectSession(const std::string& module_path,
                              const headless::InstanceOptions& options)
-    : module_(module_path),
-      instance_(std::make_unique<headless::EffectInstance>(module_, options)) {
-  SetUp();
+    : module_(module_path), options_(options) {
+  AddInstance(headless::TextLayer{});
 }
 
 EffectSession::EffectSession(const std::string& module_path, const SceneFile& scene_file)
-    : module_(module_path),
-      instance_(std::make_unique<headless::EffectInstance>(module_, scene_file.options)) {
-  instance_->mutable_scene() = scene_file.scene;
-  SetUp();
-  ApplyEffectSettings(scene_file, *instance_);
+    : module_(module_path), composition_(scene_file.composition), options_(scene_file.options) {
+  for (const SceneLayer& layer : scene_file.layers) {
+    if (!layer.effect) {
+      layers_.push_back(Layer{layer.text, nullptr});
+      continue;
+    }
+    ApplyEffectSettings(scene_file.file, layer, AddInstance(layer.text));
+  }
 }
 
-void EffectSession::SetUp() {
-  RunChecked(PF_Cmd_GLOBAL_SETUP, "global set-up");
-  RunChecked(PF_Cmd_PARAMS_SETUP, "parameter set-up");
+headless::EffectInstance& EffectSession::AddInstance(const headless::TextLayer& text) {
+  auto instance = std::make_unique<headless::EffectInstance>(module_, options_);
+  instance->mutable_scene() = headless::Scene{composition_, text};
+  layers_.push_back(Layer{text, std::move(instance)});
+  headless::EffectInstance& added = *layers_.back().effect;
+  const auto check = [](const headless::CommandResult& result, const char* what) {
+    const std::string problem = CommandProblem(result, what);
+    if (!problem.empty()) throw CliError(problem);
+  };
+  check(added.GlobalSetup(), "global set-up");
+  check(added.ParamsSetup(), "parameter set-up");
+  return added;
+}
+
+headless::EffectInstance* EffectSession::first_instance() {
+  for (Layer& layer : layers_) {
+    if (layer.effect) return layer.effect.get();
+  }
+  return nullptr;
 }
 
 headless::CommandResult EffectSession::RunChecked(PF_Cmd command, const std::string& what) {
+  headless::EffectInstance& effect = instance();
   headless::CommandResult result =
-      command == PF_Cmd_PARAMS_SETUP ? instance_->ParamsSetup() : instance_->Run(command);
+      command == PF_Cmd_PARAMS_SETUP ? effect.ParamsSetup() : effect.Run(command);
   const std::string problem = CommandProblem(result, what);
   if (!problem.empty()) throw CliError(problem);
   return result;
 }
 
-headless::OwnedWorld EffectSession::RenderChecked(A_long frame) {
+headless::OwnedWorld EffectSession::RenderLayer(const Layer& layer, A_long frame, size_t index) {
+  if (!layer.effect) {
+    return headless::LayerPixelsAtFrame(composition_, layer.text, options_, frame);
+  }
   headless::RenderedFrame rendered =
-      headless::RenderFrame(*instance_, headless::FrameRequest{frame, {}});
+      headless::RenderFrame(*layer.effect, headless::FrameRequest{frame, {}});
   // The caller names the frame (every failure of a run is told as "frame N: ...").
   const std::string problem = CommandProblem(rendered.result, "the render");
-  if (!problem.empty()) throw CliError(problem);
+  if (!problem.empty()) {
+    throw CliError(layers_.size() > 1 ? "layers[" + std::to_string(index) + "]: " + problem
+                                      : problem);
+  }
   return std::move(rendered.output);
+}
+
+headless::OwnedWorld EffectSession::RenderChecked(A_long frame) {
+  // Bottom to top, each layer laid over what is below it.
+  headless::OwnedWorld image = RenderLayer(layers_.back(), frame, layers_.size() - 1);
+  for (size_t index = layers_.size() - 1; index-- > 0;) {
+    const headless::OwnedWorld layer = RenderLayer(layers_[index], frame, index);
+    headless::LayOver(layer.world(), image.world());
+  }
+  return image;
 }
 
 }  // namespace quorvel::cli

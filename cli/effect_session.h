@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
-// A module loaded and one effect instance set up the way a host sets up an effect: global
-// set-up, parameter set-up, then the scene and its parameter values.
+// A module loaded and the composition of a scene set up on it, the way a host sets effects up.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/scene_file.h"
-#include "headless/effect_instance.h"
-#include "headless/frame_render.h"
-#include "headless/module.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/composition/frame_render.h"
+#include "headless/loading/module.h"
 
 namespace quorvel::cli {
 
@@ -25,27 +25,42 @@ std::string CommandProblem(const headless::CommandResult& result, const std::str
 // "PF_Err_BAD_CALLBACK_PARAM (516)", or the bare number for codes without a name.
 std::string ErrorCodeText(PF_Err err);
 
+// A module and the composition it renders: one effect instance for each layer that has an
+// effect, set up as a host sets one up (global set-up, parameter set-up, then the values).
 class EffectSession {
  public:
-  // Throws ModuleError for a module that is not a plug-in, CliError for a failed set-up
-  // command, SceneError for parameter values the effect does not take.
+  // One instance on the default scene. Throws ModuleError for a module that is not a plug-in,
+  // CliError for a failed set-up command.
   EffectSession(const std::string& module_path, const headless::InstanceOptions& options);
+  // One instance per layer with an effect; throws SceneError as well, for parameter values the
+  // effect does not take.
   EffectSession(const std::string& module_path, const SceneFile& scene_file);
 
   headless::Module& module() { return module_; }
-  headless::EffectInstance& instance() { return *instance_; }
+  // The instance on the topmost layer that has an effect (null when none has).
+  headless::EffectInstance* first_instance();
+  // The first instance, which the first constructor always makes.
+  headless::EffectInstance& instance() { return *first_instance(); }
 
-  // Runs a command without parameters and throws CliError on any CommandProblem.
+  // Runs a command without parameters on the first instance; CliError on any CommandProblem.
   headless::CommandResult RunChecked(PF_Cmd command, const std::string& what);
-  // Renders one frame of the scene and throws CliError on any CommandProblem. Safe to call
-  // from several threads at once.
+  // Renders one frame of the composition, its layers stacked bottom to top, each through its
+  // effect when it has one. Throws CliError on any CommandProblem (naming the layer when
+  // there are several). Safe to call from several threads at once.
   headless::OwnedWorld RenderChecked(A_long frame);
 
  private:
-  void SetUp();
+  struct Layer {
+    headless::TextLayer text;
+    std::unique_ptr<headless::EffectInstance> effect;  // null for plain text
+  };
+  headless::EffectInstance& AddInstance(const headless::TextLayer& text);
+  headless::OwnedWorld RenderLayer(const Layer& layer, A_long frame, size_t index);
 
   headless::Module module_;
-  std::unique_ptr<headless::EffectInstance> instance_;
+  headless::Composition composition_;
+  headless::InstanceOptions options_;
+  std::vector<Layer> layers_;  // top first
 };
 
 }  // namespace quorvel::cli

@@ -9,7 +9,6 @@
 namespace quorvel::cli {
 namespace {
 
-using headless::ParamKey;
 using headless::ParamValue;
 
 // Host values in 16.16 fixed point hold magnitudes below this.
@@ -121,9 +120,11 @@ std::vector<std::string> PopupChoices(const PF_ParamDef& definition) {
   return choices;
 }
 
-void ApplyEffectSettings(const SceneFile& scene_file, headless::EffectInstance& instance) {
-  const JsonPlace effect(scene_file.effect, scene_file.file, "effect");
-  for (const auto& member : scene_file.effect.items()) {
+void ApplyEffectSettings(const std::string& file, const SceneLayer& layer,
+                         headless::EffectInstance& instance) {
+  if (!layer.effect) return;
+  const JsonPlace effect(*layer.effect, file, layer.effect_path);
+  for (const auto& member : layer.effect->items()) {
     const JsonPlace place = effect.Member(member.key());
     const int index = FindControl(instance, place, member.key());
     const PF_ParamDef& definition = instance.Definition(index);
@@ -138,11 +139,12 @@ void ApplyEffectSettings(const SceneFile& scene_file, headless::EffectInstance& 
       if ((definition.flags & PF_ParamFlag_CANNOT_TIME_VARY) != 0) {
         place.Fail("this control cannot vary in time; give one value, not keyframes");
       }
-      std::vector<ParamKey> keys;
-      for (Keyframe<ParamValue>& key : ReadKeyframes<ParamValue>(place, read)) {
-        keys.push_back(ParamKey{key.seconds, key.value});
-      }
-      instance.SetKeys(index, std::move(keys));
+      // Choices hold from key to key.
+      const KeyEasing easing =
+          headless::Interpolation<ParamValue>::Holds(headless::ValueOf(definition))
+              ? KeyEasing::kRefused
+              : KeyEasing::kAllowed;
+      instance.SetKeys(index, ReadKeyframes<ParamValue>(place, read, easing).keys);
     } catch (const headless::ParamError& error) {
       // The host checks what it stores as well; whatever it still refuses is told here.
       place.Fail(error.what());

@@ -7,14 +7,16 @@
 #include <vector>
 
 #include "cli/scene_file.h"
-#include "headless/effect_instance.h"
+#include "headless/instance/effect_instance.h"
 
 namespace quorvel::cli {
 
-// Sets every value of scene_file.effect on the instance (after its parameter set-up): names,
-// popup choices, types and ranges come from the definitions the module registered. Throws
-// SceneError naming the place ("scenes/x.json: effect.Roundness: 140 is outside 0..100").
-void ApplyEffectSettings(const SceneFile& scene_file, headless::EffectInstance& instance);
+// Sets every value of the layer's effect object on the instance (after its parameter set-up):
+// names, popup choices, types and ranges come from the definitions the module registered.
+// Throws SceneError naming the place in `file` ("scenes/x.json: effect.Roundness: 140 is
+// outside 0..100"). A layer without an effect sets nothing.
+void ApplyEffectSettings(const std::string& file, const SceneLayer& layer,
+                         headless::EffectInstance& instance);
 
 // The choices of a registered popup, in order ("Auto", "Square", "Circle").
 std::vector<std::string> PopupChoices(const PF_ParamDef& definition);

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "cli/font_check.h"
 
-#if QUORVEL_HAVE_PANGO
-#include <fontconfig/fontconfig.h>
-#include <glib.h>
-#include <pango/pango.h>
-#endif
-
 #include <memory>
 
-#include "headless/freetype_text.h"
+#include "headless/text/freetype_text.h"
+#if QUORVEL_HAVE_PANGO
+#include "headless/common/pango_handles.h"
+#endif
 
 namespace quorvel::cli {
 namespace {
@@ -26,23 +23,12 @@ FontCheck CheckFontFile(const std::string& family, const std::string& style) {
 
 #if QUORVEL_HAVE_PANGO
 
-struct FontDescriptionFree {
-  void operator()(PangoFontDescription* description) const {
-    pango_font_description_free(description);
-  }
-};
-struct PatternDestroy {
-  void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
-};
-using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, FontDescriptionFree>;
-using PatternPtr = std::unique_ptr<FcPattern, PatternDestroy>;
-
 // Asks fontconfig directly, as pango does when it lays the text out: pango's own font maps
 // start a helper thread per map, which a check made once per scene does not need.
 FontCheck CheckPangoFont(const std::string& family, const std::string& style) {
   // Pango reads trailing style words and takes whatever it does not recognise as a family
   // name; style words alone must therefore leave the family (and the size) unset.
-  const FontDescriptionPtr description(pango_font_description_from_string(style.c_str()));
+  const headless::PangoFontDescriptionPtr description(pango_font_description_from_string(style.c_str()));
   const PangoFontMask unrecognised =
       static_cast<PangoFontMask>(PANGO_FONT_MASK_FAMILY | PANGO_FONT_MASK_SIZE);
   if ((pango_font_description_get_set_fields(description.get()) & unrecognised) != 0) {
@@ -52,12 +38,12 @@ FontCheck CheckPangoFont(const std::string& family, const std::string& style) {
   }
   if (family.empty()) return {FontCheck::Outcome::kMissingFamily, "the font family is empty"};
 
-  const PatternPtr pattern(FcPatternCreate());
+  const headless::FcPatternPtr pattern(FcPatternCreate());
   FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
   FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
   FcDefaultSubstitute(pattern.get());
   FcResult result = FcResultNoMatch;
-  const PatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
+  const headless::FcPatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
   if (match == nullptr) {
     return {FontCheck::Outcome::kMissingFamily,
             "no font at all is installed for \"" + family + "\""};

@@ -261,6 +261,31 @@ headless::Point2 ReadPoint(const JsonPlace& place, double limit) {
   return {ReadNumber(place.Element(0), -limit, limit), ReadNumber(place.Element(1), -limit, limit)};
 }
 
+headless::Easing ReadEasing(const JsonPlace& place) {
+  const Json& value = place.value();
+  if (value.is_array()) {
+    if (value.size() != 4) {
+      place.Fail("a Bézier easing is four numbers [x1, y1, x2, y2], found " +
+                 std::to_string(value.size()));
+    }
+    const double limit = std::numeric_limits<double>::max();
+    double numbers[4];
+    for (size_t i = 0; i < 4; ++i) numbers[i] = ReadNumber(place.Element(i), -limit, limit);
+    return headless::Easing::Bezier(numbers[0], numbers[1], numbers[2], numbers[3]);
+  }
+  if (!value.is_string()) {
+    place.Fail("expected an easing (\"linear\", \"hold\", \"ease\", \"ease_in\", \"ease_out\" or "
+               "[x1, y1, x2, y2]), found " +
+               Found(value));
+  }
+  const std::string word = ReadChoice(place, {"linear", "hold", "ease", "ease_in", "ease_out"});
+  if (word == "hold") return headless::Easing::Hold();
+  if (word == "ease") return headless::Easing::Ease();
+  if (word == "ease_in") return headless::Easing::EaseIn();
+  if (word == "ease_out") return headless::Easing::EaseOut();
+  return headless::Easing::Linear();
+}
+
 bool IsKeyframeList(const Json& value) {
   return value.is_array() && (value.empty() || value.front().is_object());
 }

@@ -14,7 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "headless/scene.h"
+#include "headless/composition/keyframes.h"
+#include "headless/composition/scene.h"
 #include "hostapi/host_api.h"
 
 namespace quorvel::cli {
@@ -87,63 +88,55 @@ headless::Point2 ReadPoint(const JsonPlace& place, double limit);
 // that is itself a list (a point, a colour).
 bool IsKeyframeList(const Json& value);
 
-template <typename Value>
-struct Keyframe {
-  double seconds;
-  Value value;
-};
+// An easing as a key's "easing" gives it: "linear", "hold", "ease", "ease_in", "ease_out" or a
+// cubic Bézier [x1, y1, x2, y2] (CSS cubic-bezier), checked by the keyframe model.
+headless::Easing ReadEasing(const JsonPlace& place);
 
-// The largest keyframe time taken, in seconds either side of zero.
-inline constexpr double kMaxKeyTime = 1e6;
+// Whether keys of a value may say how it travels to the next: text and choices always hold.
+enum class KeyEasing { kAllowed, kRefused };
 
-// Keyframes [{"t": seconds, "v": value}, ...]: at least one, at distinct times, returned
-// sorted by time. `read_value` reads one "v".
+// Keyframes [{"t": seconds, "v": value, "easing": ...}, ...] into the host's keyframe model,
+// which checks them (at least one key, distinct times, usable easings) and sorts them by time;
+// its complaints name the key. `read_value` reads one "v".
 template <typename Value, typename ReadValue>
-std::vector<Keyframe<Value>> ReadKeyframes(const JsonPlace& place, ReadValue read_value) {
+headless::Animated<Value> ReadKeyframes(const JsonPlace& place, ReadValue read_value,
+                                        KeyEasing easing = KeyEasing::kAllowed) {
   if (!place.value().is_array() || place.value().empty()) {
     place.Fail(
         "expected a value or a non-empty list of keyframes [{\"t\": seconds, \"v\": value}]");
   }
-  struct Read {
-    Keyframe<Value> key;
-    size_t index;  // in the file
-  };
-  std::vector<Read> read;
+  std::vector<typename headless::Animated<Value>::Key> keys;
   for (size_t index = 0; index < place.value().size(); ++index) {
     const JsonPlace element = place.Element(index);
-    const ObjectReader key(element, {"t", "v"});
+    const ObjectReader key(element, {"t", "v", "easing"});
     const std::optional<JsonPlace> time = key.Find("t");
     const std::optional<JsonPlace> value = key.Find("v");
     if (!time || !value) element.Fail("a keyframe needs both \"t\" (seconds) and \"v\" (value)");
-    const double seconds = ReadNumber(*time, -kMaxKeyTime, kMaxKeyTime);
-    read.push_back(Read{Keyframe<Value>{seconds, read_value(*value)}, index});
-  }
-  // Sorted stably, two keys at one time sit side by side, the earlier in the file first.
-  std::stable_sort(read.begin(), read.end(),
-                   [](const Read& a, const Read& b) { return a.key.seconds < b.key.seconds; });
-  std::vector<Keyframe<Value>> keys;
-  for (size_t i = 0; i < read.size(); ++i) {
-    if (i > 0 && read[i].key.seconds == read[i - 1].key.seconds) {
-      place.Element(read[i].index)
-          .Member("t")
-          .Fail("a keyframe at " + ShownNumber(read[i].key.seconds) + " s is already given at [" +
-                std::to_string(read[i - 1].index) + "]");
+    headless::Easing key_easing;
+    if (const std::optional<JsonPlace> given = key.Find("easing")) {
+      if (easing == KeyEasing::kRefused) {
+        given->Fail("this value holds from key to key and takes no easing");
+      }
+      key_easing = ReadEasing(*given);
     }
-    keys.push_back(std::move(read[i].key));
+    const double seconds = ReadNumber(*time, -headless::kMaxKeySeconds, headless::kMaxKeySeconds);
+    keys.push_back({seconds, read_value(*value), key_easing});
   }
-  return keys;
+  try {
+    return headless::Animated<Value>::Keyed(std::move(keys));
+  } catch (const headless::KeyframeError& error) {
+    const JsonPlace key = place.Element(error.key());
+    if (error.field().empty()) place.Fail(error.what());
+    key.Member(error.field()).Fail(error.what());
+  }
 }
 
 // A constant or keyframes, read into the headless host's animated value.
 template <typename Value, typename ReadValue>
-headless::Animated<Value> ReadAnimated(const JsonPlace& place, ReadValue read_value) {
+headless::Animated<Value> ReadAnimated(const JsonPlace& place, ReadValue read_value,
+                                       KeyEasing easing = KeyEasing::kAllowed) {
   if (!IsKeyframeList(place.value())) return headless::Animated<Value>(read_value(place));
-  headless::Animated<Value> animated;
-  for (Keyframe<Value>& key : ReadKeyframes<Value>(place, read_value)) {
-    animated.keys.push_back({key.seconds, std::move(key.value)});
-  }
-  animated.constant = animated.keys.front().value;
-  return animated;
+  return ReadKeyframes<Value>(place, read_value, easing);
 }
 
 }  // namespace quorvel::cli

@@ -9,7 +9,7 @@
 #include "cli/frame_jobs.h"
 #include "cli/progress.h"
 #include "cli/scene_file.h"
-#include "headless/png_output.h"
+#include "headless/image/png_output.h"
 
 namespace quorvel::cli {
 namespace {
@@ -37,7 +37,7 @@ int RunRender(const Invocation& invocation, Console& console) {
 
   EffectSession session(invocation.module.empty() ? DefaultModulePath() : invocation.module,
                         scene_file);
-  const PF_Pixel background = scene_file.scene.composition.background;
+  const PF_Pixel background = scene_file.composition.background;
   const bool sequence = range.Count() > 1;
   Progress progress(console.err, console.err_is_terminal, range.Count());
 

@@ -4,13 +4,15 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <sstream>
 #include <utility>
+#include <vector>
 
 #include "cli/font_check.h"
-#include "headless/text_outlines.h"
+#include "headless/text/text_outlines.h"
 
 namespace quorvel::cli {
 namespace {
@@ -165,10 +167,19 @@ headless::TextAlignment ReadAlignment(const JsonPlace& place) {
   return headless::TextAlignment::kLeft;
 }
 
-void ReadLayer(const JsonPlace& place, headless::TextLayer& layer) {
-  const ObjectReader reader(
-      place, {"text", "font", "style", "size", "color", "position", "alignment", "motion_blur"});
-  if (auto text = reader.Find("text")) layer.text = ReadAnimated<std::string>(*text, ReadText);
+constexpr const char* kLayerKeys[] = {"text",     "font",     "style",     "size",
+                                     "color",    "position", "alignment", "motion_blur"};
+
+// A text layer's keys; in the list form of "layers" a layer may also hold its "effect",
+// which is returned.
+std::optional<JsonPlace> ReadLayer(const JsonPlace& place, headless::TextLayer& layer,
+                                   bool with_effect) {
+  std::vector<std::string> keys(std::begin(kLayerKeys), std::end(kLayerKeys));
+  if (with_effect) keys.emplace_back("effect");
+  const ObjectReader reader(place, keys);
+  if (auto text = reader.Find("text")) {
+    layer.text = ReadAnimated<std::string>(*text, ReadText, KeyEasing::kRefused);
+  }
   if (auto size = reader.Find("size")) {
     layer.font_size = ReadNumber(*size, 0, headless::kMaxFontSize);
     if (layer.font_size <= 0) size->Fail("the font size must be more than 0 pixels");
@@ -186,11 +197,36 @@ void ReadLayer(const JsonPlace& place, headless::TextLayer& layer) {
   if (font) layer.font_family = ReadString(*font);
   if (style) layer.font_style = ReadString(*style);
   const FontCheck check = CheckFont(layer.font_family, layer.font_style);
-  if (check.outcome == FontCheck::Outcome::kFound) return;
-  const bool blame_style = check.outcome == FontCheck::Outcome::kUnknownStyle;
-  const std::optional<JsonPlace>& blamed = blame_style ? style : font;
-  if (blamed) blamed->Fail(check.message);
-  place.Fail(std::string(blame_style ? "style" : "font") + ": " + check.message);
+  if (check.outcome != FontCheck::Outcome::kFound) {
+    const bool blame_style = check.outcome == FontCheck::Outcome::kUnknownStyle;
+    const std::optional<JsonPlace>& blamed = blame_style ? style : font;
+    if (blamed) blamed->Fail(check.message);
+    place.Fail(std::string(blame_style ? "style" : "font") + ": " + check.message);
+  }
+  return with_effect ? reader.Find("effect") : std::nullopt;
+}
+
+// The effect object of a layer, kept as written.
+Json ReadEffect(const JsonPlace& place) {
+  if (!place.value().is_object()) place.Fail("expected an object of parameter values");
+  return place.value();
+}
+
+std::vector<SceneLayer> ReadLayers(const JsonPlace& place) {
+  if (!place.value().is_array() || place.value().empty()) {
+    place.Fail("expected a non-empty list of layers, top layer first");
+  }
+  std::vector<SceneLayer> layers;
+  for (size_t index = 0; index < place.value().size(); ++index) {
+    const JsonPlace element = place.Element(index);
+    SceneLayer layer;
+    if (const std::optional<JsonPlace> effect = ReadLayer(element, layer.text, true)) {
+      layer.effect = ReadEffect(*effect);
+      layer.effect_path = effect->path();
+    }
+    layers.push_back(std::move(layer));
+  }
+  return layers;
 }
 
 PF_RationalScale ReadDownsample(const JsonPlace& place) {
@@ -244,20 +280,31 @@ void ReadHost(const JsonPlace& place, headless::InstanceOptions& options) {
 SceneFile ParseSceneFile(const std::string& text, const std::string& file) {
   const Json document = ParseJsonText(text, file);
   const JsonPlace top(document, file, "");
-  const ObjectReader reader(top, {"composition", "layer", "host", "effect"});
+  const ObjectReader reader(top, {"composition", "layers", "layer", "host", "effect"});
 
   SceneFile scene_file;
   scene_file.file = file;
   // Absent objects are read as empty ones, so that their defaults are checked as well.
   const Json empty = Json::object();
   ReadComposition(reader.Find("composition").value_or(JsonPlace(empty, file, "composition")),
-                  scene_file.scene.composition);
-  ReadLayer(reader.Find("layer").value_or(JsonPlace(empty, file, "layer")), scene_file.scene.layer);
-  if (auto host = reader.Find("host")) ReadHost(*host, scene_file.options);
-  if (auto effect = reader.Find("effect")) {
-    if (!effect->value().is_object()) effect->Fail("expected an object of parameter values");
-    scene_file.effect = effect->value();
+                  scene_file.composition);
+  if (const std::optional<JsonPlace> layers = reader.Find("layers")) {
+    for (const char* one_layer_key : {"layer", "effect"}) {
+      if (reader.Find(one_layer_key)) {
+        layers->Fail(std::string("a scene gives either \"layers\" or the one-layer \"") +
+                     one_layer_key + "\", not both; put the layer's keys in the list");
+      }
+    }
+    scene_file.layers = ReadLayers(*layers);
+  } else {
+    SceneLayer layer;
+    ReadLayer(reader.Find("layer").value_or(JsonPlace(empty, file, "layer")), layer.text, false);
+    const std::optional<JsonPlace> effect = reader.Find("effect");
+    layer.effect = effect ? ReadEffect(*effect) : Json::object();
+    layer.effect_path = "effect";
+    scene_file.layers.push_back(std::move(layer));
   }
+  if (auto host = reader.Find("host")) ReadHost(*host, scene_file.options);
   return scene_file;
 }
 
@@ -279,7 +326,7 @@ A_long FrameCount(const headless::Composition& composition) {
 }
 
 FrameRange CheckFramesInScene(const SceneFile& scene_file, const FrameRange& range) {
-  const A_long count = FrameCount(scene_file.scene.composition);
+  const A_long count = FrameCount(scene_file.composition);
   if (range.last >= count) {
     throw SceneError(scene_file.file + ": frame " + std::to_string(range.last) +
                      " is past the end of the composition (frames 0 to " +

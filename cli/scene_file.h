@@ -1,25 +1,37 @@
 // SPDX-License-Identifier: MIT
-// Scene files: a composition, its text layer, the host's settings and the effect's parameters,
-// written as JSON (docs/scene-format.md describes every key).
+// Scene files: a composition, its text layers with their effects' parameters, and the host's
+// settings, written as JSON (docs/scene-format.md describes every key).
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/json_place.h"
 #include "cli/output_path.h"
-#include "headless/effect_instance.h"
-#include "headless/scene.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/composition/scene.h"
 
 namespace quorvel::cli {
 
+// One layer of a scene file: a text layer and, optionally, the effect on it.
+struct SceneLayer {
+  headless::TextLayer text;
+  // The "effect" object as written: its names and values can only be checked against the
+  // parameters a module registers, so they are applied to an instance later. Absent: the
+  // layer is plain text.
+  std::optional<Json> effect;
+  std::string effect_path;  // where the effect object is, for messages ("layers[1].effect")
+};
+
 struct SceneFile {
   std::string file;  // the name it was given by, for messages
-  headless::Scene scene;
+  headless::Composition composition;
   headless::InstanceOptions options;
-  // The "effect" object as written: its names and values can only be checked against the
-  // parameters a module registers, so they are applied to an instance later.
-  Json effect = Json::object();
+  // Top layer first, as a timeline lists them. The one-layer form ("layer" and "effect" at the
+  // top level) is one layer that always has the effect.
+  std::vector<SceneLayer> layers;
 };
 
 // Reads and checks everything but the effect parameters. Throws SceneError.

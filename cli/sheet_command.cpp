@@ -1,12 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/sheet_command.h"
 
-#include <cairo.h>
-#if QUORVEL_HAVE_PANGO
-#include <glib-object.h>
-#include <pango/pangocairo.h>
-#endif
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -19,34 +13,17 @@
 #include "cli/frame_jobs.h"
 #include "cli/progress.h"
 #include "cli/scene_file.h"
-#include "headless/frame_render.h"
-#include "headless/freetype_text.h"
-#include "headless/png_output.h"
-#include "headless/world.h"
+#include "headless/common/cairo_handles.h"
+#include "headless/composition/frame_render.h"
+#include "headless/text/freetype_text.h"
+#include "headless/image/png_output.h"
+#include "headless/pixels/world.h"
+#if QUORVEL_HAVE_PANGO
+#include "headless/common/pango_handles.h"
+#endif
 
 namespace quorvel::cli {
 namespace {
-
-struct SurfaceDestroy {
-  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct CairoDestroy {
-  void operator()(cairo_t* cairo) const { cairo_destroy(cairo); }
-};
-using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDestroy>;
-using CairoPtr = std::unique_ptr<cairo_t, CairoDestroy>;
-#if QUORVEL_HAVE_PANGO
-struct GObjectUnref {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
-struct FontDescriptionFree {
-  void operator()(PangoFontDescription* description) const {
-    pango_font_description_free(description);
-  }
-};
-using LayoutPtr = std::unique_ptr<PangoLayout, GObjectUnref>;
-using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, FontDescriptionFree>;
-#endif
 
 constexpr int kMargin = 16;
 constexpr int kGap = 12;
@@ -96,8 +73,8 @@ SheetLayout LayOut(A_long frame_width, A_long frame_height, A_long count, int co
 }
 
 // A world's premultiplied pixels as cairo's premultiplied 0xAARRGGBB words.
-SurfacePtr ToSurface(const PF_EffectWorld& world) {
-  SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, world.width, world.height));
+headless::CairoSurfacePtr ToSurface(const PF_EffectWorld& world) {
+  headless::CairoSurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, world.width, world.height));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
     throw CliError("cannot make an image of " + std::to_string(world.width) + "x" +
                    std::to_string(world.height) + " pixels");
@@ -157,11 +134,11 @@ void PaintChecker(cairo_t* cairo, int width, int height) {
 }
 
 // One frame over the composition's background, scaled to a cell.
-SurfacePtr Thumbnail(const PF_EffectWorld& frame, const SheetLayout& layout, PF_Pixel background) {
-  const SurfacePtr image = ToSurface(frame);
-  SurfacePtr cell(
+headless::CairoSurfacePtr Thumbnail(const PF_EffectWorld& frame, const SheetLayout& layout, PF_Pixel background) {
+  const headless::CairoSurfacePtr image = ToSurface(frame);
+  headless::CairoSurfacePtr cell(
       cairo_image_surface_create(CAIRO_FORMAT_ARGB32, layout.cell_width, layout.cell_height));
-  const CairoPtr cairo(cairo_create(cell.get()));
+  const headless::CairoPtr cairo(cairo_create(cell.get()));
   if (background.alpha < 255) PaintChecker(cairo.get(), layout.cell_width, layout.cell_height);
   cairo_set_source_rgba(cairo.get(), Unit(background.red), Unit(background.green),
                         Unit(background.blue), Unit(background.alpha));
@@ -176,8 +153,8 @@ SurfacePtr Thumbnail(const PF_EffectWorld& frame, const SheetLayout& layout, PF_
 
 #if QUORVEL_HAVE_PANGO
 void DrawLabels(cairo_t* cairo, const SheetLayout& layout, const FrameRange& range) {
-  const LayoutPtr text(pango_cairo_create_layout(cairo));
-  const FontDescriptionPtr font(pango_font_description_from_string("DejaVu Sans"));
+  const headless::PangoLayoutPtr text(pango_cairo_create_layout(cairo));
+  const headless::PangoFontDescriptionPtr font(pango_font_description_from_string("DejaVu Sans"));
   pango_font_description_set_absolute_size(font.get(), 14 * PANGO_SCALE);
   pango_layout_set_font_description(text.get(), font.get());
   cairo_set_source_rgb(cairo, kLabelGrey, kLabelGrey, kLabelGrey);
@@ -215,7 +192,7 @@ int RunSheet(const Invocation& invocation, Console& console) {
 
   EffectSession session(invocation.module.empty() ? DefaultModulePath() : invocation.module,
                         scene_file);
-  const headless::Composition& composition = scene_file.scene.composition;
+  const headless::Composition& composition = scene_file.composition;
   const int columns = invocation.columns.value_or(
       static_cast<int>(std::ceil(std::sqrt(static_cast<double>(range.Count())))));
   const SheetLayout layout =
@@ -223,9 +200,9 @@ int RunSheet(const Invocation& invocation, Console& console) {
              headless::DownsampledSize(composition.height, scene_file.options.downsample_y),
              range.Count(), columns);
 
-  const SurfacePtr sheet(
+  const headless::CairoSurfacePtr sheet(
       cairo_image_surface_create(CAIRO_FORMAT_ARGB32, layout.width, layout.height));
-  const CairoPtr sheet_cairo(cairo_create(sheet.get()));
+  const headless::CairoPtr sheet_cairo(cairo_create(sheet.get()));
   if (cairo_status(sheet_cairo.get()) != CAIRO_STATUS_SUCCESS) {
     throw CliError("cannot make a sheet of " + std::to_string(layout.width) + "x" +
                    std::to_string(layout.height) + " pixels");
@@ -238,7 +215,7 @@ int RunSheet(const Invocation& invocation, Console& console) {
   const FrameJobsOutcome outcome =
       RunFrameJobs(range, invocation.jobs.value_or(DefaultJobs()), [&](A_long frame) {
         const headless::OwnedWorld image = session.RenderChecked(frame);
-        const SurfacePtr cell = Thumbnail(image.world(), layout, composition.background);
+        const headless::CairoSurfacePtr cell = Thumbnail(image.world(), layout, composition.background);
         const int index = static_cast<int>(frame - range.first);
         {
           std::lock_guard<std::mutex> lock(sheet_mutex);

@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "headless/effect_instance.h"
-#include "headless/fill.h"
-#include "headless/scene.h"
-#include "headless/world.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/pixels/fill.h"
+#include "headless/composition/scene.h"
+#include "headless/pixels/world.h"
 #include "host/entry_point.h"
 #include "params/param_index.h"
 

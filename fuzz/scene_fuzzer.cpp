@@ -12,7 +12,7 @@
 #include "cli/effect_settings.h"
 #include "cli/json_place.h"
 #include "cli/scene_file.h"
-#include "headless/effect_instance.h"
+#include "headless/instance/effect_instance.h"
 #include "host/entry_point.h"
 
 namespace {
@@ -34,9 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   try {
     const quorvel::cli::SceneFile scene = quorvel::cli::ParseSceneFile(text, "fuzz.json");
     quorvel::headless::EffectInstance& instance = Instance();
-    // Each input starts from the registered defaults.
-    instance.ParamsSetup();
-    quorvel::cli::ApplyEffectSettings(scene, instance);
+    for (const quorvel::cli::SceneLayer& layer : scene.layers) {
+      // Each layer's effect starts from the registered defaults.
+      instance.ParamsSetup();
+      quorvel::cli::ApplyEffectSettings(scene.file, layer, instance);
+    }
   } catch (const quorvel::cli::SceneError&) {
     // Refused with a message: the expected answer to bad input.
   } catch (const std::exception& error) {

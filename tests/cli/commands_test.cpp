@@ -12,7 +12,7 @@
 
 #include "cli/cli.h"
 #include "cli/interrupt.h"
-#include "headless/png_input.h"
+#include "headless/image/png_input.h"
 
 namespace quorvel::cli {
 namespace {
@@ -169,20 +169,40 @@ TEST_F(Commands, RenderOfASequenceNeedsAFrameNumberInTheName) {
 }
 
 TEST_F(Commands, SequenceOnTwoThreadsEqualsTheFramesRenderedOneByOne) {
-  const std::string scene = (kScenes / "motion.json").string();
-  const CommandRun sequence =
-      RunCommand({"render", scene, "-o", (folder_ / "seq_%02d.png").string(), "--frames", "0-5",
-                  "--jobs", "2"});
-  ASSERT_EQ(sequence.exit_code, 0) << sequence.err;
-  for (int frame = 0; frame <= 5; ++frame) {
-    const fs::path single = folder_ / ("single_" + std::to_string(frame) + ".png");
-    const CommandRun run =
-        RunCommand({"render", scene, "-o", single.string(), "--frame", std::to_string(frame)});
-    ASSERT_EQ(run.exit_code, 0) << run.err;
-    const fs::path numbered = folder_ / ("seq_0" + std::to_string(frame) + ".png");
-    ASSERT_TRUE(fs::exists(numbered));
-    EXPECT_EQ(ReadBytes(numbered), ReadBytes(single)) << "frame " << frame;
+  for (const char* name : {"motion.json", "name_and_title.json"}) {
+    const std::string scene = (kScenes / name).string();
+    const CommandRun sequence =
+        RunCommand({"render", scene, "-o", (folder_ / "seq_%02d.png").string(), "--frames",
+                    "0-5", "--jobs", "2"});
+    ASSERT_EQ(sequence.exit_code, 0) << sequence.err;
+    for (int frame = 0; frame <= 5; ++frame) {
+      const fs::path single = folder_ / ("single_" + std::to_string(frame) + ".png");
+      const CommandRun run =
+          RunCommand({"render", scene, "-o", single.string(), "--frame", std::to_string(frame)});
+      ASSERT_EQ(run.exit_code, 0) << run.err;
+      const fs::path numbered = folder_ / ("seq_0" + std::to_string(frame) + ".png");
+      ASSERT_TRUE(fs::exists(numbered));
+      EXPECT_EQ(ReadBytes(numbered), ReadBytes(single)) << name << " frame " << frame;
+    }
   }
+}
+
+TEST_F(Commands, RenderStacksTheLayersEachThroughItsOwnEffect) {
+  // The name's box (#102a43 at 92 % over #3a4a5c) and, below it, the title's (#f0b429): each
+  // layer's effect draws with its own settings, both over the background.
+  const fs::path output = folder_ / "two.png";
+  const CommandRun run = RunCommand({"render", (kScenes / "name_and_title.json").string(), "-o",
+                                     output.string(), "--frame", "29"});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const headless::PngImage image = headless::ReadPng(output);
+  ASSERT_TRUE(image.status.ok) << image.status.message;
+  const PF_Pixel name_box = image.world->At(70, 500);
+  EXPECT_NEAR(name_box.red, 0x10 * 0.92 + 0x3a * 0.08, 1);
+  EXPECT_NEAR(name_box.blue, 0x43 * 0.92 + 0x5c * 0.08, 1);
+  const PF_Pixel title_box = image.world->At(85, 590);
+  EXPECT_EQ(title_box.red, 0xf0);
+  EXPECT_EQ(title_box.green, 0xb4);
+  EXPECT_EQ(title_box.blue, 0x29);
 }
 
 TEST_F(Commands, SequenceReportsEachFrameOnALineWhenNotOnATerminal) {

@@ -10,7 +10,7 @@
 
 #include "cli/effect_session.h"
 #include "cli/scene_file.h"
-#include "tests/host/test_effect.h"
+#include "tests/headless/test_effect.h"
 
 namespace quorvel::cli {
 namespace {
@@ -42,7 +42,7 @@ SceneFile WithEffect(const std::string& effect) {
 // The message ApplyEffectSettings refuses the values with; empty when they are taken.
 std::string Refusal(const SceneFile& scene, headless::EffectInstance& instance) {
   try {
-    ApplyEffectSettings(scene, instance);
+    ApplyEffectSettings(scene.file, scene.layers[0], instance);
   } catch (const SceneError& error) {
     return error.what();
   }

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "headless/png_input.h"
+#include "headless/image/png_input.h"
 
 namespace {
 

@@ -38,7 +38,7 @@ TEST(SceneFile, ReadsTheCompositionTheLayerAndTheHost) {
     "host": {"application": "Premiere Pro", "downsample_x": "1/2", "downsample_y": 0.25,
              "quality": "low"}
   })");
-  const headless::Composition& composition = file.scene.composition;
+  const headless::Composition& composition = file.composition;
   EXPECT_EQ(composition.width, 1280);
   EXPECT_EQ(composition.height, 720);
   EXPECT_EQ(composition.time_scale, 2500u);
@@ -51,7 +51,7 @@ TEST(SceneFile, ReadsTheCompositionTheLayerAndTheHost) {
   EXPECT_EQ(composition.shutter_angle_degrees, 270);
   EXPECT_EQ(composition.shutter_phase_degrees, 0);
 
-  const headless::TextLayer& layer = file.scene.layer;
+  const headless::TextLayer& layer = file.layers[0].text;
   EXPECT_EQ(layer.text.constant, "two\nlines");
   EXPECT_EQ(layer.font_style, "Bold");
   EXPECT_EQ(layer.font_size, 96);
@@ -70,40 +70,40 @@ TEST(SceneFile, ReadsTheCompositionTheLayerAndTheHost) {
 
 TEST(SceneFile, TakesVideoRatesExactly) {
   const SceneFile ntsc = Parse(R"({"composition": {"fps": 29.97}})");
-  EXPECT_EQ(ntsc.scene.composition.time_scale, 30000u);
-  EXPECT_EQ(ntsc.scene.composition.frame_duration, 1001);
+  EXPECT_EQ(ntsc.composition.time_scale, 30000u);
+  EXPECT_EQ(ntsc.composition.frame_duration, 1001);
   const SceneFile film = Parse(R"({"composition": {"fps": "24000/1001"}})");
-  EXPECT_EQ(film.scene.composition.time_scale, 24000u);
-  EXPECT_EQ(film.scene.composition.frame_duration, 1001);
+  EXPECT_EQ(film.composition.time_scale, 24000u);
+  EXPECT_EQ(film.composition.frame_duration, 1001);
 }
 
 TEST(SceneFile, CountsTimeInAtLeastAHundredUnitsAFrame) {
   // Shutter instants are whole time units: at 24 units a second, a 180-degree shutter would
   // open and close in the same unit.
   const SceneFile film = Parse(R"({"composition": {"fps": 24}})");
-  EXPECT_EQ(film.scene.composition.time_scale, 2400u);
-  EXPECT_EQ(film.scene.composition.frame_duration, 100);
+  EXPECT_EQ(film.composition.time_scale, 2400u);
+  EXPECT_EQ(film.composition.frame_duration, 100);
   const SceneFile half = Parse(R"({"composition": {"fps": 12.5}})");
-  EXPECT_EQ(half.scene.composition.time_scale, 1250u);
-  EXPECT_EQ(half.scene.composition.frame_duration, 100);
+  EXPECT_EQ(half.composition.time_scale, 1250u);
+  EXPECT_EQ(half.composition.frame_duration, 100);
   const SceneFile unset = Parse("{}");
-  EXPECT_EQ(unset.scene.composition.time_scale, 3000u);
-  EXPECT_EQ(unset.scene.composition.frame_duration, 100);
+  EXPECT_EQ(unset.composition.time_scale, 3000u);
+  EXPECT_EQ(unset.composition.frame_duration, 100);
 }
 
 TEST(SceneFile, CountsTheFramesThatStartWithinTheDuration) {
-  EXPECT_EQ(FrameCount(Parse(R"({"composition": {"fps": 30, "duration": 2}})").scene.composition),
+  EXPECT_EQ(FrameCount(Parse(R"({"composition": {"fps": 30, "duration": 2}})").composition),
             60);
   // One second at 30000/1001 holds 29.97 frames: frame 29 starts inside it.
   EXPECT_EQ(
-      FrameCount(Parse(R"({"composition": {"fps": 29.97, "duration": 1}})").scene.composition), 30);
+      FrameCount(Parse(R"({"composition": {"fps": 29.97, "duration": 1}})").composition), 30);
 }
 
 TEST(SceneFile, SortsKeyframesByTime) {
   const SceneFile file = Parse(R"({"layer": {
     "text": [{"t": 1, "v": "later"}, {"t": 0, "v": "first"}],
     "position": [{"t": 2, "v": [10, 0]}, {"t": 0.5, "v": [0, 0]}]}})");
-  const headless::TextLayer& layer = file.scene.layer;
+  const headless::TextLayer& layer = file.layers[0].text;
   ASSERT_EQ(layer.text.keys.size(), 2u);
   EXPECT_EQ(layer.text.keys[0].value, "first");
   EXPECT_EQ(layer.text.keys[1].seconds, 1);
@@ -114,7 +114,50 @@ TEST(SceneFile, SortsKeyframesByTime) {
 
 TEST(SceneFile, KeepsTheEffectObjectForTheModuleToCheck) {
   const SceneFile file = Parse(R"({"effect": {"Anything": 1}})");
-  EXPECT_EQ(file.effect.at("Anything"), 1);
+  ASSERT_TRUE(file.layers[0].effect);
+  EXPECT_EQ(file.layers[0].effect->at("Anything"), 1);
+}
+
+TEST(SceneFile, ReadsLayersTopFirstEachWithItsOwnEffectOrNone) {
+  const SceneFile file = Parse(R"({"layers": [
+    {"text": "top", "effect": {"Roundness": 10}},
+    {"text": "plain", "position": [{"t": 0, "v": [0, 0], "easing": [0.25, 0.1, 0.25, 1]},
+                                   {"t": 1, "v": [10, 0], "easing": "hold"}]}]})");
+  ASSERT_EQ(file.layers.size(), 2u);
+  EXPECT_EQ(file.layers[0].text.text.At(0), "top");
+  ASSERT_TRUE(file.layers[0].effect);
+  EXPECT_EQ(file.layers[0].effect_path, "layers[0].effect");
+  EXPECT_FALSE(file.layers[1].effect);
+  const auto& keys = file.layers[1].text.position.keys;
+  EXPECT_EQ(keys[0].easing.kind, headless::Easing::Kind::kBezier);
+  EXPECT_EQ(keys[0].easing.y1, 0.1);
+  EXPECT_EQ(keys[1].easing.kind, headless::Easing::Kind::kHold);
+}
+
+TEST(SceneFileErrors, NameTheLayerAndTheEasingAtFault) {
+  const struct {
+    const char* scene;
+    const char* message;
+  } cases[] = {
+      {R"({"layers": [{}, {"efect": {}}]})",
+       "layers[1].efect: unknown key; did you mean \"effect\"?"},
+      {R"({"layers": []})", "layers: expected a non-empty list of layers, top layer first"},
+      {R"({"layers": [{}], "effect": {}})",
+       "layers: a scene gives either \"layers\" or the one-layer \"effect\", not both"},
+      {R"({"layer": {"position": [{"t": 0, "v": [0, 0], "easing": "ease_inn"}]}})",
+       "layer.position[0].easing: \"ease_inn\" is not one of \"linear\", \"hold\", \"ease\", "
+       "\"ease_in\", \"ease_out\"; did you mean \"ease_in\"?"},
+      {R"({"layer": {"position": [{"t": 0, "v": [0, 0], "easing": [1.5, 0, 0.5, 1]}]}})",
+       "layer.position[0].easing: a Bézier easing's x values"},
+      {R"({"layer": {"position": [{"t": 0, "v": [0, 0], "easing": [0.5, 0, 1]}]}})",
+       "layer.position[0].easing: a Bézier easing is four numbers [x1, y1, x2, y2], found 3"},
+      {R"({"layer": {"text": [{"t": 0, "v": "a", "easing": "ease"}]}})",
+       "layer.text[0].easing: this value holds from key to key and takes no easing"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_THAT(Refusal(c.scene), HasSubstr(std::string("scenes/x.json: ") + c.message))
+        << c.scene;
+  }
 }
 
 TEST(SceneFileErrors, SuggestTheNearestKeyForAMisspeltOne) {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "headless/effect_instance.h"
-#include "headless/module.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/loading/module.h"
 #include "tests/support/expected_pipl.h"
 
 namespace quorvel {

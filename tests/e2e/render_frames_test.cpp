@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "headless/effect_instance.h"
-#include "headless/frame_render.h"
-#include "headless/module.h"
-#include "headless/text_outlines.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/composition/frame_render.h"
+#include "headless/loading/module.h"
+#include "headless/text/text_outlines.h"
 
 namespace quorvel {
 namespace {

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "headless/effect_instance.h"
-#include "headless/frame_render.h"
-#include "headless/module.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/composition/frame_render.h"
+#include "headless/loading/module.h"
 #include "tests/reliability/reliability_support.h"
 
 namespace quorvel {

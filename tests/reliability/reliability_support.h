@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "headless/effect_instance.h"
-#include "headless/scene.h"
-#include "headless/world.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/composition/scene.h"
+#include "headless/pixels/world.h"
 #include "hostapi/host_api.h"
 
 namespace quorvel::reliability {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "headless/call_context.h"
-#include "headless/effect_instance.h"
-#include "headless/suite_registry.h"
+#include "headless/instance/call_context.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/suites/suite_registry.h"
 #include "host/entry_point.h"
 
 namespace quorvel::test_support {

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "headless/call_context.h"
-#include "headless/suite_registry.h"
+#include "headless/instance/call_context.h"
+#include "headless/suites/suite_registry.h"
 
 namespace quorvel {
 namespace {

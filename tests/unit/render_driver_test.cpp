@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "headless/frame_render.h"
+#include "headless/composition/frame_render.h"
 #include "params/param_index.h"
 #include "tests/support/in_process_host.h"
 #include "tests/unit/render_test_host.h"

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "headless/call_context.h"
-#include "headless/fill.h"
-#include "headless/suite_registry.h"
-#include "headless/world.h"
+#include "headless/instance/call_context.h"
+#include "headless/pixels/fill.h"
+#include "headless/suites/suite_registry.h"
+#include "headless/pixels/world.h"
 #include "hostapi/host_api.h"
 #include "tests/support/in_process_host.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "headless/suite_registry.h"
+#include "headless/suites/suite_registry.h"
 #include "tests/support/in_process_host.h"
 
 namespace quorvel {

@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "headless/call_context.h"
-#include "headless/effect_instance.h"
-#include "headless/scene.h"
-#include "headless/suite_registry.h"
+#include "headless/instance/call_context.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/composition/scene.h"
+#include "headless/suites/suite_registry.h"
 #include "host/entry_point.h"
 #include "hostapi/host_api.h"
 #include "text/text_outline_query.h"

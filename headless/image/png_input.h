@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: MIT
+// PNG files in as worlds (reference images, input layers).
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+#include "headless/image/png_output.h"
+#include "headless/pixels/world.h"
+
+namespace quorvel::headless {
+
+struct PngImage {
+  FileStatus status;
+  std::optional<OwnedWorld> world;  // premultiplied; set when status is ok
+};
+
+// Reads a PNG (any colour type cairo reads as 8 bits per channel) into a new world of its
+// size. Images without alpha come in opaque.
+PngImage ReadPng(const std::filesystem::path& path);
+
+}  // namespace quorvel::headless

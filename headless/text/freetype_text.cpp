@@ -1,0 +1,375 @@
+// SPDX-License-Identifier: MIT
+#include "headless/text/freetype_text.h"
+
+#include <cairo.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <tuple>
+#include <vector>
+
+#include "headless/common/freetype_handles.h"
+namespace quorvel::headless {
+namespace {
+
+constexpr char kDefaultFontDirectory[] = "/usr/share/fonts/truetype/dejavu";
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+std::string Lowercase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+struct StyleFlags {
+  bool bold = false;
+  bool italic = false;
+  bool operator==(const StyleFlags& other) const {
+    return bold == other.bold && italic == other.italic;
+  }
+};
+
+// Style words in lower case, one space apart; the regular face's many names become "".
+std::string NormalStyleName(const std::string& style) {
+  std::istringstream words(Lowercase(style));
+  std::string word;
+  std::string name;
+  while (words >> word) name += (name.empty() ? "" : " ") + word;
+  if (name == "regular" || name == "book" || name == "normal" || name == "roman") return "";
+  return name;
+}
+
+StyleFlags ParseStyle(const std::string& style) {
+  StyleFlags flags;
+  std::istringstream words(Lowercase(style));
+  std::string word;
+  while (words >> word) {
+    if (word == "bold") flags.bold = true;
+    if (word == "italic" || word == "oblique") flags.italic = true;
+  }
+  return flags;
+}
+
+// FreeType's library and faces are not safe to use from two threads at once, and frames
+// render on several; everything below runs under this lock, which also guards the caches.
+std::mutex& FreeTypeLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+FT_Library Library() {
+  static FT_Library library = [] {
+    FT_Library created = nullptr;
+    if (FT_Init_FreeType(&created) != 0) created = nullptr;
+    return created;
+  }();
+  return library;
+}
+
+// Faces stay open for the life of the process: a scene asks for the same one frame after
+// frame.
+FT_Face OpenFace(const std::string& path) {
+  static std::map<std::string, FT_Face> faces;
+  const auto found = faces.find(path);
+  if (found != faces.end()) return found->second;
+  FT_Face opened = nullptr;
+  if (Library() == nullptr || FT_New_Face(Library(), path.c_str(), 0, &opened) != 0) {
+    opened = nullptr;
+  }
+  FtFacePtr face(opened);
+  if (face != nullptr && (!FT_IS_SCALABLE(face) || face->units_per_EM == 0)) face.reset();
+  return faces.emplace(path, face.release()).first->second;
+}
+
+std::string FindFontFileLocked(const std::string& directory, const std::string& family,
+                               const std::string& style) {
+  static std::map<std::tuple<std::string, std::string, bool, bool>, std::string> found_files;
+  const StyleFlags wanted = ParseStyle(style);
+  const auto key = std::make_tuple(directory, Lowercase(family), wanted.bold, wanted.italic);
+  const auto cached = found_files.find(key);
+  if (cached != found_files.end()) return cached->second;
+
+  // In name order, so that the same folder always gives the same file.
+  std::vector<std::string> candidates;
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const std::string extension = Lowercase(entry->path().extension().string());
+    if (extension == ".ttf" || extension == ".otf") candidates.push_back(entry->path().string());
+  }
+  std::sort(candidates.begin(), candidates.end());
+
+  // Of the files of the family with the right flags, one whose style name is the style asked
+  // for wins (a plain request is for the regular face), so that "ExtraLight" or "Condensed"
+  // faces, which carry no flag, are not taken for the regular one.
+  const std::string wanted_name = NormalStyleName(style);
+  std::string result;
+  bool exact = false;
+  for (const std::string& candidate : candidates) {
+    const FT_Face face = OpenFace(candidate);
+    if (face == nullptr || face->family_name == nullptr) continue;
+    const StyleFlags flags{(face->style_flags & FT_STYLE_FLAG_BOLD) != 0,
+                           (face->style_flags & FT_STYLE_FLAG_ITALIC) != 0};
+    if (Lowercase(face->family_name) != std::get<1>(key) || !(flags == wanted)) continue;
+    const bool same_name =
+        face->style_name != nullptr && NormalStyleName(face->style_name) == wanted_name;
+    if (result.empty() || (same_name && !exact)) {
+      result = candidate;
+      exact = same_name;
+    }
+  }
+  found_files.emplace(key, result);
+  return result;
+}
+
+// UTF-8 to code points; a byte that starts no valid sequence stands for U+FFFD, as in pango's
+// path, so that a bad byte shows instead of cutting the text short.
+std::vector<char32_t> DecodeUtf8(const std::string& text) {
+  std::vector<char32_t> code_points;
+  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+      length = 1;
+      value = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      value = lead & 0x1Fu;
+      minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      value = lead & 0x0Fu;
+      minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      value = lead & 0x07u;
+      minimum = 0x10000;
+    }
+    bool valid = length > 0 && i + length <= text.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      if ((byte(i + k) & 0xC0u) != 0x80u) {
+        valid = false;
+      } else {
+        value = (value << 6) | (byte(i + k) & 0x3Fu);
+      }
+    }
+    if (valid && (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))) {
+      valid = false;
+    }
+    code_points.push_back(valid ? value : kReplacementCharacter);
+    i += valid ? length : 1;
+  }
+  return code_points;
+}
+
+std::vector<std::vector<char32_t>> SplitLines(const std::vector<char32_t>& code_points) {
+  std::vector<std::vector<char32_t>> lines(1);
+  for (const char32_t code_point : code_points) {
+    if (code_point == U'\n') {
+      lines.emplace_back();
+    } else {
+      lines.back().push_back(code_point);
+    }
+  }
+  return lines;
+}
+
+struct PlacedGlyph {
+  FT_UInt index;
+  FT_Pos pen_x;  // font units from the line's start
+};
+
+struct Line {
+  std::vector<PlacedGlyph> glyphs;
+  FT_Pos width = 0;  // font units
+};
+
+// Advances and kerning in font units: integers, the same on every platform.
+Line LayOutLine(FT_Face face, const std::vector<char32_t>& code_points) {
+  Line line;
+  FT_UInt previous = 0;
+  for (const char32_t code_point : code_points) {
+    const FT_UInt index = FT_Get_Char_Index(face, code_point);
+    if (previous != 0 && FT_HAS_KERNING(face)) {
+      FT_Vector kerning{0, 0};
+      if (FT_Get_Kerning(face, previous, index, FT_KERNING_UNSCALED, &kerning) == 0) {
+        line.width += kerning.x;
+      }
+    }
+    line.glyphs.push_back(PlacedGlyph{index, line.width});
+    if (FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) ==
+        0) {
+      line.width += face->glyph->advance.x;
+    }
+    previous = index;
+  }
+  return line;
+}
+
+// Maps font units of one glyph to layer pixels (y down) and feeds FreeType's contour walk to
+// cairo; quadratic pieces become the equal cubic ones.
+struct PathSink {
+  cairo_t* cairo;
+  double origin_x;
+  double baseline_y;
+  double scale;
+  bool open = false;
+  double last_x = 0;
+  double last_y = 0;
+
+  double X(const FT_Vector* point) const {
+    return origin_x + static_cast<double>(point->x) * scale;
+  }
+  double Y(const FT_Vector* point) const {
+    return baseline_y - static_cast<double>(point->y) * scale;
+  }
+  void Move(double x, double y) {
+    if (open) cairo_close_path(cairo);
+    cairo_move_to(cairo, x, y);
+    open = true;
+    last_x = x;
+    last_y = y;
+  }
+  void Line(double x, double y) {
+    cairo_line_to(cairo, x, y);
+    last_x = x;
+    last_y = y;
+  }
+  void Cubic(double x1, double y1, double x2, double y2, double x3, double y3) {
+    cairo_curve_to(cairo, x1, y1, x2, y2, x3, y3);
+    last_x = x3;
+    last_y = y3;
+  }
+  void Finish() {
+    if (open) cairo_close_path(cairo);
+    open = false;
+  }
+};
+
+PathSink& Sink(void* user) {
+  return *static_cast<PathSink*>(user);
+}
+
+int MoveTo(const FT_Vector* to, void* user) {
+  PathSink& sink = Sink(user);
+  sink.Move(sink.X(to), sink.Y(to));
+  return 0;
+}
+
+int LineTo(const FT_Vector* to, void* user) {
+  PathSink& sink = Sink(user);
+  sink.Line(sink.X(to), sink.Y(to));
+  return 0;
+}
+
+int ConicTo(const FT_Vector* control, const FT_Vector* to, void* user) {
+  PathSink& sink = Sink(user);
+  const double cx = sink.X(control);
+  const double cy = sink.Y(control);
+  const double x = sink.X(to);
+  const double y = sink.Y(to);
+  sink.Cubic(sink.last_x + 2.0 / 3.0 * (cx - sink.last_x),
+             sink.last_y + 2.0 / 3.0 * (cy - sink.last_y), x + 2.0 / 3.0 * (cx - x),
+             y + 2.0 / 3.0 * (cy - y), x, y);
+  return 0;
+}
+
+int CubicTo(const FT_Vector* control1, const FT_Vector* control2, const FT_Vector* to, void* user) {
+  PathSink& sink = Sink(user);
+  sink.Cubic(sink.X(control1), sink.Y(control1), sink.X(control2), sink.Y(control2), sink.X(to),
+             sink.Y(to));
+  return 0;
+}
+
+double AlignmentOffset(TextAlignment alignment, FT_Pos box_width, FT_Pos line_width) {
+  const double room = static_cast<double>(box_width - line_width);
+  switch (alignment) {
+    case TextAlignment::kCenter:
+      return room / 2;
+    case TextAlignment::kRight:
+      return room;
+    case TextAlignment::kLeft:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+TextBackend ActiveTextBackend() {
+  const char* chosen = std::getenv("QUORVEL_TEXT_BACKEND");
+#if QUORVEL_HAVE_PANGO
+  if (chosen != nullptr && std::string(chosen) == "freetype") return TextBackend::kFreeType;
+  return TextBackend::kPango;
+#else
+  static_cast<void>(chosen);
+  return TextBackend::kFreeType;
+#endif
+}
+
+std::string FreeTypeFontDirectory() {
+  const char* directory = std::getenv("QUORVEL_FONT_DIR");
+  return directory != nullptr && directory[0] != '\0' ? directory : kDefaultFontDirectory;
+}
+
+std::string FindFontFile(const std::string& directory, const std::string& family,
+                         const std::string& style) {
+  std::lock_guard<std::mutex> lock(FreeTypeLock());
+  return FindFontFileLocked(directory, family, style);
+}
+
+bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
+                            Point2 origin) {
+  std::lock_guard<std::mutex> lock(FreeTypeLock());
+  const std::string path =
+      FindFontFileLocked(FreeTypeFontDirectory(), layer.font_family, layer.font_style);
+  if (path.empty()) return false;
+  const FT_Face face = OpenFace(path);
+  if (face == nullptr) return false;
+
+  std::vector<Line> lines;
+  FT_Pos box_width = 0;
+  for (const std::vector<char32_t>& code_points : SplitLines(DecodeUtf8(text))) {
+    lines.push_back(LayOutLine(face, code_points));
+    box_width = std::max(box_width, lines.back().width);
+  }
+
+  const double scale = layer.font_size / static_cast<double>(face->units_per_EM);
+  const FT_Outline_Funcs walk{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
+  for (std::size_t row = 0; row < lines.size(); ++row) {
+    const Line& line = lines[row];
+    const double line_x =
+        origin.x + AlignmentOffset(layer.alignment, box_width, line.width) * scale;
+    const double baseline_y =
+        origin.y + (static_cast<double>(face->ascender) +
+                    static_cast<double>(row) * static_cast<double>(face->height)) *
+                       scale;
+    for (const PlacedGlyph& glyph : line.glyphs) {
+      if (FT_Load_Glyph(face, glyph.index,
+                        FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
+          face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
+        continue;
+      }
+      PathSink sink{cairo, line_x + static_cast<double>(glyph.pen_x) * scale, baseline_y, scale};
+      FT_Outline_Decompose(&face->glyph->outline, &walk, &sink);
+      sink.Finish();
+    }
+  }
+  return true;
+}
+
+}  // namespace quorvel::headless

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+// A second way to lay out a text layer's glyphs: straight from a font file with FreeType, left
+// to right with the font's advances and kerning, one line per '\n'. It needs neither pango nor
+// fontconfig, so the Windows build of the host has it, and a Linux build that uses it lays out
+// the very same outlines; frames of the two builds can then be compared byte for byte.
+#pragma once
+
+#include <string>
+
+#include "headless/composition/scene.h"
+
+// As cairo.h declares it; the header needs no cairo include path of its users.
+typedef struct _cairo cairo_t;  // NOLINT(bugprone-reserved-identifier): cairo's own tag
+
+namespace quorvel::headless {
+
+enum class TextBackend { kPango, kFreeType };
+
+// QUORVEL_TEXT_BACKEND ("pango" or "freetype") chooses; without it, pango where the build has
+// it and FreeType elsewhere. A build without pango always uses FreeType.
+TextBackend ActiveTextBackend();
+
+// The folder searched for font files: QUORVEL_FONT_DIR, else Debian's fonts-dejavu-core
+// folder.
+std::string FreeTypeFontDirectory();
+
+// The file in `directory` (*.ttf, *.otf) whose family name is `family` (ignoring case) and
+// whose bold and italic flags are those the style words ask for ("Bold", "Italic" or
+// "Oblique"; other words are ignored). Empty when there is none.
+std::string FindFontFile(const std::string& directory, const std::string& family,
+                         const std::string& style);
+
+// Adds the glyph contours of `text` (UTF-8; each invalid byte stands for U+FFFD) in the
+// layer's font and size to the current path of `cairo`, the layout box's top-left corner at
+// `origin`. Lines are `height` of the font apart, each aligned within the widest. Font units
+// are scaled in double precision without hinting, so the outlines do not depend on the
+// platform. Returns false, adding nothing, when no font file matches the layer's font.
+bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
+                            Point2 origin);
+
+}  // namespace quorvel::headless

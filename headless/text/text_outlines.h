@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+// The geometry and the pixels of a text layer at a time: its glyph outlines, laid out from a
+// real font with pango or with FreeType alone (headless/freetype_text.h chooses), and the same
+// outlines filled in the layer's colour.
+#pragma once
+
+#include "headless/composition/scene.h"
+#include "hostapi/host_api.h"
+
+namespace quorvel::headless {
+
+// The layer's outlines at a time: one closed outline per glyph contour, in layer pixels at
+// full resolution, the layout box's top-left corner at the layer's position. A layer with
+// explicit outlines gives those instead. Empty text, or a font size that is not a positive
+// number up to kMaxFontSize, gives none.
+TextOutlines TextOutlinesAt(const TextLayer& layer, double seconds);
+
+inline constexpr double kMaxFontSize = 10000;
+
+// Draws the layer as it looks at a time into a caller's buffer of `height` rows of `width`
+// pixels, `rowbytes` apart: the outlines filled with antialiasing in the layer's colour,
+// premultiplied, transparent elsewhere. Returns false, leaving the buffer untouched, for a
+// size that cairo cannot draw or rows shorter than `width` pixels.
+bool RenderLayerPixels(const TextLayer& layer, double seconds, int width, int height,
+                       PF_Pixel* pixels, long rowbytes);
+
+}  // namespace quorvel::headless

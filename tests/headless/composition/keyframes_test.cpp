@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: MIT
+// Eased keyframes: each easing's values at a few times, against numbers worked out by hand from
+// the curves, and the key lists the model refuses.
+#include "headless/composition/keyframes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "headless/composition/scene.h"
+
+namespace quorvel::headless {
+namespace {
+
+// A value going from 10 to 30 between 1 s and 3 s with the given easing.
+Animated<double> TenToThirty(const Easing& easing) {
+  return Animated<double>::Keyed({{1, 10, easing}, {3, 30}});
+}
+
+struct EasedValue {
+  const char* name;
+  Easing easing;
+  double seconds;
+  double expected;
+};
+
+// At time fraction u (seconds 1 + 2u) the curves give, with x(t) = t for the Easy Ease family
+// (control x values 1/3 and 2/3): ease 3u² − 2u³, ease_in u + u² − u³, ease_out 2u² − u³.
+// CSS's ease-in-out [0.42, 0, 0.58, 1] is symmetric about its middle.
+TEST(Keyframes, EachEasingGivesTheValuesItsCurvePromises) {
+  const std::vector<EasedValue> cases = {
+      {"linear", Easing::Linear(), 1.5, 15},
+      {"hold", Easing::Hold(), 2.9, 10},
+      {"hold at the next key", Easing::Hold(), 3, 30},
+      {"ease", Easing::Ease(), 1.5, 10 + 20 * 0.15625},  // u = 1/4
+      {"ease", Easing::Ease(), 2, 20},                   // u = 1/2
+      {"ease", Easing::Ease(), 2.5, 10 + 20 * 0.84375},  // u = 3/4
+      {"ease_in", Easing::EaseIn(), 2, 10 + 20 * 0.625},
+      {"ease_out", Easing::EaseOut(), 2, 10 + 20 * 0.375},
+      {"ease_out", Easing::EaseOut(), 1.5, 10 + 20 * 0.109375},
+      {"css ease-in-out", Easing::Bezier(0.42, 0, 0.58, 1), 2, 20},
+      {"before the keys", Easing::Ease(), 0, 10},
+      {"after the keys", Easing::Ease(), 9, 30},
+  };
+  for (const EasedValue& c : cases) {
+    EXPECT_NEAR(TenToThirty(c.easing).At(c.seconds), c.expected, 1e-9)
+        << c.name << " at " << c.seconds << " s";
+  }
+}
+
+TEST(Keyframes, ABezierMayOvershootAndPointsMoveAlongIt) {
+  // Control y values of 2 carry the value past the next key's: at t = 1/2 the curve's x is
+  // 1/2 (by symmetry) and its y is 3·(1/4)·(1/2)·2 + 3·(1/2)·(1/4)·2 + 1/8 = 1.625.
+  EXPECT_NEAR(TenToThirty(Easing::Bezier(0.5, 2, 0.5, 2)).At(2), 10 + 20 * 1.625, 1e-9);
+  const auto path =
+      Animated<Point2>::Keyed({{0, {0, 100}, Easing::Ease()}, {1, {40, 300}}}).At(0.5);
+  EXPECT_NEAR(path.x, 20, 1e-9);
+  EXPECT_NEAR(path.y, 200, 1e-9);
+}
+
+TEST(Keyframes, TextHoldsWhateverTheEasing) {
+  const auto text = Animated<std::string>::Keyed({{0, "A", Easing::Ease()}, {1, "B"}});
+  EXPECT_EQ(text.At(0.99), "A");
+  EXPECT_EQ(text.At(1), "B");
+}
+
+struct RefusedKeys {
+  std::vector<Animated<double>::Key> keys;
+  size_t key;
+  std::string field;
+  std::string message;
+};
+
+TEST(Keyframes, RefusedListsNameTheKeyAndWhy) {
+  const std::vector<RefusedKeys> cases = {
+      {{}, 0, "", "keyframes need at least one key"},
+      {{{0, 1}, {2, 2}, {0, 3}}, 2, "t", "a keyframe at 0 s is already given at [0]"},
+      {{{1e7, 1}}, 0, "t", "a key's time must be a number of seconds within -1000000..1000000"},
+      {{{0, 1}, {1, 2, Easing::Bezier(1.5, 0, 0.5, 1)}}, 1, "easing", "x values"},
+      {{{0, 1, Easing::Bezier(0.5, 11, 0.5, 1)}}, 0, "easing", "within -10..10"},
+  };
+  for (const RefusedKeys& c : cases) {
+    try {
+      Animated<double>::Keyed(c.keys);
+      ADD_FAILURE() << "taken: " << c.message;
+    } catch (const KeyframeError& error) {
+      EXPECT_EQ(error.key(), c.key) << c.message;
+      EXPECT_EQ(error.field(), c.field) << c.message;
+      EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvel::headless
