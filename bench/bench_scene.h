@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "headless/instance/effect_instance.h"
 #include "headless/composition/scene.h"
+#include "headless/instance/effect_instance.h"
 #include "headless/pixels/world.h"
 #include "hostapi/host_api.h"
 

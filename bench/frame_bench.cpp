@@ -14,8 +14,8 @@
 
 #include "bench/bench_main.h"
 #include "bench/bench_scene.h"
-#include "headless/suites/suite_registry.h"
 #include "headless/pixels/world.h"
+#include "headless/suites/suite_registry.h"
 #include "render/shape_rasterizer.h"
 
 namespace quorvel::bench {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/scene_file.h"
-#include "headless/instance/effect_instance.h"
 #include "headless/composition/frame_render.h"
+#include "headless/instance/effect_instance.h"
 #include "headless/loading/module.h"
 
 namespace quorvel::cli {

@@ -28,7 +28,8 @@ FontCheck CheckFontFile(const std::string& family, const std::string& style) {
 FontCheck CheckPangoFont(const std::string& family, const std::string& style) {
   // Pango reads trailing style words and takes whatever it does not recognise as a family
   // name; style words alone must therefore leave the family (and the size) unset.
-  const headless::PangoFontDescriptionPtr description(pango_font_description_from_string(style.c_str()));
+  const headless::PangoFontDescriptionPtr description(
+      pango_font_description_from_string(style.c_str()));
   const PangoFontMask unrecognised =
       static_cast<PangoFontMask>(PANGO_FONT_MASK_FAMILY | PANGO_FONT_MASK_SIZE);
   if ((pango_font_description_get_set_fields(description.get()) & unrecognised) != 0) {

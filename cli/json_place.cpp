@@ -274,9 +274,10 @@ headless::Easing ReadEasing(const JsonPlace& place) {
     return headless::Easing::Bezier(numbers[0], numbers[1], numbers[2], numbers[3]);
   }
   if (!value.is_string()) {
-    place.Fail("expected an easing (\"linear\", \"hold\", \"ease\", \"ease_in\", \"ease_out\" or "
-               "[x1, y1, x2, y2]), found " +
-               Found(value));
+    place.Fail(
+        "expected an easing (\"linear\", \"hold\", \"ease\", \"ease_in\", \"ease_out\" or "
+        "[x1, y1, x2, y2]), found " +
+        Found(value));
   }
   const std::string word = ReadChoice(place, {"linear", "hold", "ease", "ease_in", "ease_out"});
   if (word == "hold") return headless::Easing::Hold();

@@ -167,8 +167,8 @@ headless::TextAlignment ReadAlignment(const JsonPlace& place) {
   return headless::TextAlignment::kLeft;
 }
 
-constexpr const char* kLayerKeys[] = {"text",     "font",     "style",     "size",
-                                     "color",    "position", "alignment", "motion_blur"};
+constexpr const char* kLayerKeys[] = {"text",  "font",     "style",     "size",
+                                      "color", "position", "alignment", "motion_blur"};
 
 // A text layer's keys; in the list form of "layers" a layer may also hold its "effect",
 // which is returned.

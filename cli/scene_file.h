@@ -10,8 +10,8 @@
 
 #include "cli/json_place.h"
 #include "cli/output_path.h"
-#include "headless/instance/effect_instance.h"
 #include "headless/composition/scene.h"
+#include "headless/instance/effect_instance.h"
 
 namespace quorvel::cli {
 

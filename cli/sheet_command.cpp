@@ -15,9 +15,9 @@
 #include "cli/scene_file.h"
 #include "headless/common/cairo_handles.h"
 #include "headless/composition/frame_render.h"
-#include "headless/text/freetype_text.h"
 #include "headless/image/png_output.h"
 #include "headless/pixels/world.h"
+#include "headless/text/freetype_text.h"
 #if QUORVEL_HAVE_PANGO
 #include "headless/common/pango_handles.h"
 #endif
@@ -74,7 +74,8 @@ SheetLayout LayOut(A_long frame_width, A_long frame_height, A_long count, int co
 
 // A world's premultiplied pixels as cairo's premultiplied 0xAARRGGBB words.
 headless::CairoSurfacePtr ToSurface(const PF_EffectWorld& world) {
-  headless::CairoSurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, world.width, world.height));
+  headless::CairoSurfacePtr surface(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, world.width, world.height));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
     throw CliError("cannot make an image of " + std::to_string(world.width) + "x" +
                    std::to_string(world.height) + " pixels");
@@ -134,7 +135,8 @@ void PaintChecker(cairo_t* cairo, int width, int height) {
 }
 
 // One frame over the composition's background, scaled to a cell.
-headless::CairoSurfacePtr Thumbnail(const PF_EffectWorld& frame, const SheetLayout& layout, PF_Pixel background) {
+headless::CairoSurfacePtr Thumbnail(const PF_EffectWorld& frame, const SheetLayout& layout,
+                                    PF_Pixel background) {
   const headless::CairoSurfacePtr image = ToSurface(frame);
   headless::CairoSurfacePtr cell(
       cairo_image_surface_create(CAIRO_FORMAT_ARGB32, layout.cell_width, layout.cell_height));
@@ -215,7 +217,8 @@ int RunSheet(const Invocation& invocation, Console& console) {
   const FrameJobsOutcome outcome =
       RunFrameJobs(range, invocation.jobs.value_or(DefaultJobs()), [&](A_long frame) {
         const headless::OwnedWorld image = session.RenderChecked(frame);
-        const headless::CairoSurfacePtr cell = Thumbnail(image.world(), layout, composition.background);
+        const headless::CairoSurfacePtr cell =
+            Thumbnail(image.world(), layout, composition.background);
         const int index = static_cast<int>(frame - range.first);
         {
           std::lock_guard<std::mutex> lock(sheet_mutex);

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "headless/composition/scene.h"
 #include "headless/instance/effect_instance.h"
 #include "headless/pixels/fill.h"
-#include "headless/composition/scene.h"
 #include "headless/pixels/world.h"
 #include "host/entry_point.h"
 #include "params/param_index.h"

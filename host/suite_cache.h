@@ -19,16 +19,16 @@ class SuiteCache {
   SuiteCache(const SuiteCache&) = delete;
   SuiteCache& operator=(const SuiteCache&) = delete;
 
-  const AEGP_PFInterfaceSuite1* PFInterfaceSuite();  // "AEGP PF Interface Suite" 1
-  const AEGP_LayerSuite5* LayerSuite11();            // "AEGP Layer Suite" 11
-  const AEGP_LayerSuite7* LayerSuite13();            // "AEGP Layer Suite" 13
-  const AEGP_CompSuite9* CompSuite();                // "AEGP Comp Suite" 19
-  const AEGP_TextLayerSuite1* TextLayerSuite();      // "AEGP Text Layer Suite" 1
-  const PF_PathDataSuite1* PathDataSuite();          // "PF Path Data Suite" 1
+  const AEGP_PFInterfaceSuite1* PFInterfaceSuite();      // "AEGP PF Interface Suite" 1
+  const AEGP_LayerSuite5* LayerSuite11();                // "AEGP Layer Suite" 11
+  const AEGP_LayerSuite7* LayerSuite13();                // "AEGP Layer Suite" 13
+  const AEGP_CompSuite9* CompSuite();                    // "AEGP Comp Suite" 19
+  const AEGP_TextLayerSuite1* TextLayerSuite();          // "AEGP Text Layer Suite" 1
+  const PF_PathDataSuite1* PathDataSuite();              // "PF Path Data Suite" 1
   const PF_WorldTransformSuite1* WorldTransformSuite();  // "PF World Transform Suite" 1
-  const PF_HandleSuite1* HandleSuite();              // "PF Handle Suite" 2
-  const PF_Iterate8Suite1* Iterate8Suite();          // "PF Iterate8 Suite" 1
-  const PF_ANSICallbacksSuite1* ANSISuite();         // "PF ANSI Suite" 1
+  const PF_HandleSuite1* HandleSuite();                  // "PF Handle Suite" 2
+  const PF_Iterate8Suite1* Iterate8Suite();              // "PF Iterate8 Suite" 1
+  const PF_ANSICallbacksSuite1* ANSISuite();             // "PF ANSI Suite" 1
 
  private:
   enum Slot {

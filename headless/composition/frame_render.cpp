@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "headless/pixels/fill.h"
-#include "headless/text/text_outlines.h"
 #include "headless/pixels/transfer.h"
 #include "headless/pixels/transform.h"
+#include "headless/text/text_outlines.h"
 
 namespace quorvel::headless {
 namespace {
@@ -73,8 +73,8 @@ RenderedFrame RenderFrame(EffectInstance& instance, const FrameRequest& request)
   times.extent_hint = {0, 0, width, height};
   const double seconds = Seconds(times.current_time, times.time_scale);
 
-  OwnedWorld input = LayerPixels(instance.scene().composition, instance.scene().layer, options,
-                                 seconds);
+  OwnedWorld input =
+      LayerPixels(instance.scene().composition, instance.scene().layer, options, seconds);
   OwnedWorld output(width, height);
   if (request.output_fill) {
     Fill(nullptr, &*request.output_fill, nullptr, output.get());

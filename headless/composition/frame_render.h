@@ -4,8 +4,8 @@
 
 #include <optional>
 
-#include "headless/instance/effect_instance.h"
 #include "headless/composition/scene.h"
+#include "headless/instance/effect_instance.h"
 #include "headless/pixels/world.h"
 
 namespace quorvel::headless {

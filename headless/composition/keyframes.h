@@ -147,8 +147,8 @@ T Animated<T>::At(double seconds) const {
                        [](double time, const Key& key) { return time < key.seconds; });
   if (next == keys.begin()) return next->value;
   const Key& from = *std::prev(next);
-  if (next == keys.end() || from.easing.kind == Easing::Kind::kHold ||
-      !Interpolation<T>::kMoves || Interpolation<T>::Holds(from.value)) {
+  if (next == keys.end() || from.easing.kind == Easing::Kind::kHold || !Interpolation<T>::kMoves ||
+      Interpolation<T>::Holds(from.value)) {
     return from.value;
   }
   // upper_bound guarantees from.seconds <= seconds < next->seconds: the span is positive.

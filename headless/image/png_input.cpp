@@ -29,7 +29,8 @@ PngImage ReadPng(const std::filesystem::path& path) {
   const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.string().c_str(), "rb"));
   if (!file) return {FileStatus::Failure("cannot open " + name), std::nullopt};
 
-  const CairoSurfacePtr surface(cairo_image_surface_create_from_png_stream(ReadFromFile, file.get()));
+  const CairoSurfacePtr surface(
+      cairo_image_surface_create_from_png_stream(ReadFromFile, file.get()));
   const cairo_status_t status = cairo_surface_status(surface.get());
   if (status != CAIRO_STATUS_SUCCESS) {
     return {FileStatus::Failure("cannot read " + name + ": " + cairo_status_to_string(status)),

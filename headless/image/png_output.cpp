@@ -22,7 +22,8 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // The world in cairo's premultiplied 0xAARRGGBB words, flattened over the background if any.
 CairoSurfacePtr ToSurface(const PF_EffectWorld& world, const std::optional<PF_Pixel>& background) {
-  CairoSurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, world.width, world.height));
+  CairoSurfacePtr surface(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, world.width, world.height));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return surface;
   cairo_surface_flush(surface.get());
   unsigned char* data = cairo_image_surface_get_data(surface.get());

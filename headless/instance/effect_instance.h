@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "headless/composition/scene.h"
 #include "headless/instance/call_context.h"
 #include "headless/instance/param_table.h"
-#include "headless/composition/scene.h"
 #include "hostapi/host_api.h"
 
 namespace quorvel::headless {

@@ -26,7 +26,6 @@ struct UnofferedUtilities {
   static PF_Err RgbToYiq(PF_ProgPtr, PF_Pixel*, PF_YIQ_Pixel) { return PF_Err_BAD_CALLBACK_PARAM; }
   static PF_Err YiqToRgb(PF_ProgPtr, PF_YIQ_Pixel, PF_Pixel*) { return PF_Err_BAD_CALLBACK_PARAM; }
   static PF_Err PixelMeasure(PF_ProgPtr, PF_Pixel*, A_long*) { return PF_Err_BAD_CALLBACK_PARAM; }
-
 };
 
 }  // namespace

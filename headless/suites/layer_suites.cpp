@@ -12,9 +12,9 @@
 #include <unordered_map>
 #include <utility>
 
+#include "headless/composition/scene.h"
 #include "headless/instance/call_context.h"
 #include "headless/instance/effect_instance.h"
-#include "headless/composition/scene.h"
 #include "headless/suites/suite_registry.h"
 #include "headless/text/text_outlines.h"
 

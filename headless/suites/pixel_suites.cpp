@@ -7,12 +7,12 @@
 
 #include "headless/instance/call_accounting.h"
 #include "headless/pixels/fill.h"
-#include "headless/suites/handles.h"
 #include "headless/pixels/iterate.h"
-#include "headless/suites/suite_registry.h"
 #include "headless/pixels/transfer.h"
 #include "headless/pixels/transform.h"
 #include "headless/pixels/world.h"
+#include "headless/suites/handles.h"
+#include "headless/suites/suite_registry.h"
 
 namespace quorvel::headless {
 namespace {

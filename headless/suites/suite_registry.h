@@ -30,8 +30,10 @@ class SuiteRegistry {
 // Each group of host services registers its own suites (one function per source file).
 void RegisterAnsiSuite(SuiteRegistry& registry);         // "PF ANSI Suite" 1
 void RegisterPixelFormatSuite(SuiteRegistry& registry);  // "PF Pixel Format Suite" 1
-void RegisterLayerSuites(SuiteRegistry& registry);  // PF Interface, Layer, Comp, Text Layer, Path Data
-void RegisterPixelSuites(SuiteRegistry& registry);  // World, Fill Matte, Handle, Iterate8, World Transform
+void RegisterLayerSuites(
+    SuiteRegistry& registry);  // PF Interface, Layer, Comp, Text Layer, Path Data
+void RegisterPixelSuites(
+    SuiteRegistry& registry);  // World, Fill Matte, Handle, Iterate8, World Transform
 
 // The host's basic suite: answers from SuiteRegistry::Host(), applies the current command's
 // suite faults, counts acquisitions in its ledger and records them in its log.

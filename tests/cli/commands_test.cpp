@@ -172,8 +172,8 @@ TEST_F(Commands, SequenceOnTwoThreadsEqualsTheFramesRenderedOneByOne) {
   for (const char* name : {"motion.json", "name_and_title.json"}) {
     const std::string scene = (kScenes / name).string();
     const CommandRun sequence =
-        RunCommand({"render", scene, "-o", (folder_ / "seq_%02d.png").string(), "--frames",
-                    "0-5", "--jobs", "2"});
+        RunCommand({"render", scene, "-o", (folder_ / "seq_%02d.png").string(), "--frames", "0-5",
+                    "--jobs", "2"});
     ASSERT_EQ(sequence.exit_code, 0) << sequence.err;
     for (int frame = 0; frame <= 5; ++frame) {
       const fs::path single = folder_ / ("single_" + std::to_string(frame) + ".png");

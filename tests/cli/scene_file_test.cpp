@@ -92,11 +92,9 @@ TEST(SceneFile, CountsTimeInAtLeastAHundredUnitsAFrame) {
 }
 
 TEST(SceneFile, CountsTheFramesThatStartWithinTheDuration) {
-  EXPECT_EQ(FrameCount(Parse(R"({"composition": {"fps": 30, "duration": 2}})").composition),
-            60);
+  EXPECT_EQ(FrameCount(Parse(R"({"composition": {"fps": 30, "duration": 2}})").composition), 60);
   // One second at 30000/1001 holds 29.97 frames: frame 29 starts inside it.
-  EXPECT_EQ(
-      FrameCount(Parse(R"({"composition": {"fps": 29.97, "duration": 1}})").composition), 30);
+  EXPECT_EQ(FrameCount(Parse(R"({"composition": {"fps": 29.97, "duration": 1}})").composition), 30);
 }
 
 TEST(SceneFile, SortsKeyframesByTime) {
@@ -155,8 +153,7 @@ TEST(SceneFileErrors, NameTheLayerAndTheEasingAtFault) {
        "layer.text[0].easing: this value holds from key to key and takes no easing"},
   };
   for (const auto& c : cases) {
-    EXPECT_THAT(Refusal(c.scene), HasSubstr(std::string("scenes/x.json: ") + c.message))
-        << c.scene;
+    EXPECT_THAT(Refusal(c.scene), HasSubstr(std::string("scenes/x.json: ") + c.message)) << c.scene;
   }
 }
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "headless/instance/effect_instance.h"
 #include "headless/composition/frame_render.h"
+#include "headless/instance/effect_instance.h"
 #include "headless/loading/module.h"
 #include "headless/text/text_outlines.h"
 

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "headless/instance/effect_instance.h"
 #include "headless/composition/frame_render.h"
+#include "headless/instance/effect_instance.h"
 #include "headless/loading/module.h"
 #include "tests/reliability/reliability_support.h"
 

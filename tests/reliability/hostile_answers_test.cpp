@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "headless/instance/effect_instance.h"
 #include "headless/composition/frame_render.h"
+#include "headless/instance/effect_instance.h"
 #include "headless/loading/module.h"
 #include "tests/reliability/reliability_support.h"
 

@@ -11,8 +11,8 @@
 
 #include "headless/instance/call_context.h"
 #include "headless/pixels/fill.h"
-#include "headless/suites/suite_registry.h"
 #include "headless/pixels/world.h"
+#include "headless/suites/suite_registry.h"
 #include "hostapi/host_api.h"
 #include "tests/support/in_process_host.h"
 

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "headless/composition/scene.h"
 #include "headless/instance/call_context.h"
 #include "headless/instance/effect_instance.h"
-#include "headless/composition/scene.h"
 #include "headless/suites/suite_registry.h"
 #include "host/entry_point.h"
 #include "hostapi/host_api.h"

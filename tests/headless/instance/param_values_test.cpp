@@ -144,8 +144,8 @@ TEST_F(ParamValues, EaseBetweenKeysAndStayWithinTheRange) {
   instance().SetKeys(kRoundness, {{0, ParamValue::Number(0), Easing::Bezier(0.5, 2, 0.5, 2)},
                                   {2, ParamValue::Number(100)}});
   EXPECT_EQ(instance().ValueAt(kRoundness, 1).u.fs_d.value, 100);
-  instance().SetKeys(kShape, {{0, ParamValue::Integer(1), Easing::Ease()},
-                              {1, ParamValue::Integer(3)}});
+  instance().SetKeys(kShape,
+                     {{0, ParamValue::Integer(1), Easing::Ease()}, {1, ParamValue::Integer(3)}});
   EXPECT_EQ(instance().ValueAt(kShape, 0.99).u.pd.value, 1);
 }
 

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "headless/composition/scene.h"
 #include "headless/instance/call_context.h"
 #include "headless/instance/effect_instance.h"
-#include "headless/composition/scene.h"
 #include "headless/suites/suite_registry.h"
 
 namespace quorvel::headless {

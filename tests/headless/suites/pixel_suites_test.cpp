@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "headless/instance/call_context.h"
-#include "headless/suites/suite_registry.h"
 #include "headless/pixels/world.h"
+#include "headless/suites/suite_registry.h"
 
 namespace quorvel::headless {
 namespace {
