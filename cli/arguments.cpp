@@ -13,12 +13,13 @@ const char kUsage[] =
     "                 [--module PATH]\n"
     "  quorvel-render sheet SCENE.json -o SHEET.png --frames A-B [--columns C] [--jobs N]\n"
     "                 [--module PATH]\n"
-    "  quorvel-render describe [MODULE]\n"
+    "  quorvel-render describe [MODULE | SCENE.json] [--module PATH]\n"
     "\n"
     "  render    renders one frame (frame 0 unless --frame), or frames A to B into numbered\n"
     "            files on N threads (default: the machine's hardware threads)\n"
     "  sheet     renders frames A to B into one contact sheet, C columns wide\n"
-    "  describe  prints the module's PiPL, about text and effect controls\n"
+    "  describe  prints the module's PiPL, about text and effect controls; given a scene,\n"
+    "            checks it against them and lists its layers and their effects' values\n"
     "  --module  the plug-in module to load (default: Quorvel.so next to quorvel-render)\n"
     "\n"
     "exit status:\n"
@@ -58,7 +59,7 @@ void CheckFits(const Invocation& invocation, const std::vector<std::string>& pos
         invocation.columns) {
       throw UsageError("describe takes no -o, --frame, --frames, --jobs or --columns");
     }
-    if (positional.size() > 1) throw UsageError("describe takes at most one module");
+    if (positional.size() > 1) throw UsageError("describe takes at most one module or scene");
     return;
   }
   const char* name = invocation.command == CommandName::kRender ? "render" : "sheet";
@@ -126,10 +127,16 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
   }
   CheckFits(invocation, positional);
   if (invocation.command == CommandName::kDescribe) {
-    if (!positional.empty() && module_option) {
-      throw UsageError("describe takes the module as an argument or with --module, not both");
+    const bool scene = !positional.empty() && positional[0].size() > 5 &&
+                       positional[0].compare(positional[0].size() - 5, 5, ".json") == 0;
+    if (scene) {
+      invocation.scene = positional[0];
+    } else if (!positional.empty()) {
+      if (module_option) {
+        throw UsageError("describe takes the module as an argument or with --module, not both");
+      }
+      invocation.module = positional[0];
     }
-    if (!positional.empty()) invocation.module = positional[0];
   } else {
     invocation.scene = positional[0];
   }

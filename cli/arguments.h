@@ -14,7 +14,7 @@ enum class CommandName { kRender, kSheet, kDescribe, kHelp };
 
 struct Invocation {
   CommandName command = CommandName::kHelp;
-  std::string scene;                 // render, sheet
+  std::string scene;                 // render, sheet, describe (optional)
   std::string output;                // render, sheet: -o
   std::optional<A_long> frame;       // render: --frame
   std::optional<FrameRange> frames;  // render, sheet: --frames

@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/effect_session.h"
 #include "cli/effect_settings.h"
 #include "cli/json_place.h"
+#include "cli/scene_file.h"
 #include "headless/loading/pipl_reader.h"
 
 namespace quorvel::cli {
@@ -216,11 +218,45 @@ void PrintAbout(std::ostream& out, const PF_OutData& out_data) {
   }
 }
 
+// The scene's composition and layers, top first, each with the values its effect sets.
+void PrintScene(std::ostream& out, const SceneFile& scene_file) {
+  const headless::Composition& composition = scene_file.composition;
+  out << "Scene             " << scene_file.file << "\n"
+      << "  composition     " << composition.width << "x" << composition.height << ", "
+      << FrameCount(composition) << " frames at "
+      << ShownNumber(static_cast<double>(composition.time_scale) / composition.frame_duration)
+      << " fps\n"
+      << "  layers          " << scene_file.layers.size() << ", top first\n";
+  for (size_t index = 0; index < scene_file.layers.size(); ++index) {
+    const SceneLayer& layer = scene_file.layers[index];
+    std::string text = layer.text.text.At(0);
+    text = text.substr(0, text.find('\n'));
+    out << "  [" << index << "] \"" << text << "\": ";
+    if (!layer.effect) {
+      out << "plain text\n";
+      continue;
+    }
+    out << "effect";
+    if (layer.effect->empty()) out << " with its defaults";
+    for (const auto& member : layer.effect->items()) {
+      out << "\n        " << member.key() << " = " << Shown(member.value());
+    }
+    out << "\n";
+  }
+}
+
 }  // namespace
 
 int RunDescribe(const Invocation& invocation, Console& console) {
   const std::string module_path =
       invocation.module.empty() ? DefaultModulePath() : invocation.module;
+  // A scene is checked first, every value of every layer against the registered controls as a
+  // render would, so that a bad one prints nothing but its message.
+  std::optional<SceneFile> scene_file;
+  if (!invocation.scene.empty()) {
+    scene_file = LoadSceneFile(invocation.scene);
+    const EffectSession check(module_path, *scene_file);
+  }
   EffectSession session(module_path, headless::InstanceOptions{});
   const headless::CommandResult about = session.RunChecked(PF_Cmd_ABOUT, "about");
   headless::EffectInstance& instance = session.instance();
@@ -240,6 +276,7 @@ int RunDescribe(const Invocation& invocation, Console& console) {
   }
   out << "Effect controls (" << instance.NumParams() - 1 << ", after the input layer)\n";
   PrintTable(out, rows);
+  if (scene_file) PrintScene(out, *scene_file);
   return kExitSuccess;
 }
 

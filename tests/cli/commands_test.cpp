@@ -128,9 +128,17 @@ TEST_F(Commands, DescribeRefusesAFileThatIsNotAModule) {
   std::ostringstream out;
   std::ostringstream err;
   Console console{out, err, false};
-  const std::string scene = (kScenes / "demo.json").string();
-  EXPECT_EQ(RunCli({"describe", scene}, console), 1);
-  EXPECT_THAT(err.str(), HasSubstr(scene));
+  const std::string text = (kScenes.parent_path() / "README.md").string();
+  EXPECT_EQ(RunCli({"describe", text}, console), 1);
+  EXPECT_THAT(err.str(), HasSubstr(text));
+}
+
+TEST_F(Commands, DescribeChecksASceneAndListsItsLayersWithTheirValues) {
+  const CommandRun run = RunCommand({"describe", (kScenes / "name_and_title.json").string()});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("layers          2, top first"));
+  EXPECT_THAT(run.out, HasSubstr("[1] \"Analytical Engine programmer\": effect"));
+  EXPECT_THAT(run.out, HasSubstr("Fill Color = \"#f0b429\""));
 }
 
 TEST_F(Commands, RenderWritesTheFrameOverTheBackground) {

@@ -137,7 +137,7 @@ TEST_F(Program, HelpShowsTheCommandsAndTheExitStatuses) {
   EXPECT_EQ(run.err, "");
   EXPECT_THAT(run.out, HasSubstr("quorvel-render render SCENE.json -o OUT.png"));
   EXPECT_THAT(run.out, HasSubstr("quorvel-render sheet SCENE.json"));
-  EXPECT_THAT(run.out, HasSubstr("quorvel-render describe [MODULE]"));
+  EXPECT_THAT(run.out, HasSubstr("quorvel-render describe [MODULE | SCENE.json]"));
   EXPECT_THAT(run.out, HasSubstr("\n  0    done\n"));
   EXPECT_THAT(run.out, HasSubstr("\n  1    failed"));
   EXPECT_THAT(run.out, HasSubstr("\n  2    a command line"));
