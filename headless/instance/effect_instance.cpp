@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "headless/instance/effect_instance.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <limits>
-#include <sstream>
 #include <unordered_set>
 #include <utility>
 

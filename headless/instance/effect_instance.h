@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
