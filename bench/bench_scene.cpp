@@ -58,7 +58,7 @@ std::unique_ptr<headless::EffectInstance> MakeBoxInstance(const BoxScene& box) {
 
 PreparedFrame::PreparedFrame(headless::EffectInstance& instance)
     : instance_(instance),
-      times_(headless::FrameTimesAt(instance.scene().composition, kFrame)),
+      times_(headless::FrameTimesAt(instance.scene().composition, instance.scene().layer, kFrame)),
       input_(instance.scene().composition.width, instance.scene().composition.height),
       output_(instance.scene().composition.width, instance.scene().composition.height),
       params_(instance.ParamsAt(headless::Seconds(times_.current_time, times_.time_scale))) {

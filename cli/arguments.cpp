@@ -8,7 +8,7 @@ namespace quorvel::cli {
 
 const char kUsage[] =
     "usage:\n"
-    "  quorvel-render render SCENE.json -o OUT.png [--frame N] [--module PATH]\n"
+    "  quorvel-render render SCENE.json -o OUT.png [--frame N] [--module PATH] [--strict]\n"
     "  quorvel-render render SCENE.json -o 'out/frame_%04d.png' --frames A-B [--jobs N]\n"
     "                 [--module PATH]\n"
     "  quorvel-render sheet SCENE.json -o SHEET.png --frames A-B [--columns C] [--jobs N]\n"
@@ -21,6 +21,7 @@ const char kUsage[] =
     "  describe  prints the module's PiPL, about text and effect controls; given a scene,\n"
     "            checks it against them and lists its layers and their effects' values\n"
     "  --module  the plug-in module to load (default: Quorvel.so next to quorvel-render)\n"
+    "  --strict  makes a scene's warnings (characters its font lacks) errors\n"
     "\n"
     "exit status:\n"
     "  0    done\n"
@@ -116,11 +117,14 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
     } else if (option == "--module") {
       invocation.module = take_value();
       module_option = true;
+    } else if (option == "--strict" && !value) {
+      invocation.strict = true;
     } else if (option.size() > 1 && option[0] == '-') {
-      throw UsageError(
-          "unknown option '" + option + "'" +
-          SuggestionOr(option,
-                       {"--output", "--frame", "--frames", "--jobs", "--columns", "--module"}, ""));
+      throw UsageError("unknown option '" + option + "'" +
+                       SuggestionOr(option,
+                                    {"--output", "--frame", "--frames", "--jobs", "--columns",
+                                     "--module", "--strict"},
+                                    ""));
     } else {
       positional.push_back(option);
     }

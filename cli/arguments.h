@@ -21,6 +21,7 @@ struct Invocation {
   std::optional<int> jobs;           // render, sheet: --jobs (default: hardware threads)
   std::optional<int> columns;        // sheet: --columns
   std::string module;                // --module, or describe's argument; empty: the default
+  bool strict = false;               // --strict: a scene's warnings are errors
 };
 
 // The arguments after the program's name. Throws UsageError.

@@ -255,6 +255,7 @@ int RunDescribe(const Invocation& invocation, Console& console) {
   std::optional<SceneFile> scene_file;
   if (!invocation.scene.empty()) {
     scene_file = LoadSceneFile(invocation.scene);
+    ReportSceneWarnings(*scene_file, invocation.strict, console.err);
     const EffectSession check(module_path, *scene_file);
   }
   EffectSession session(module_path, headless::InstanceOptions{});

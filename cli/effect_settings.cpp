@@ -30,8 +30,34 @@ const char* KindOfNonValue(PF_ParamType type) {
   }
 }
 
+// The effect's colour controls carry no alpha, as in After Effects: a colour given with one
+// is refused, pointing to the opacity control beside it ("Fill Opacity" for "Fill Color").
+PF_Pixel ReadOpaqueColor(const JsonPlace& place, const std::string& opacity_control) {
+  const PF_Pixel color = ReadColor(place);
+  if (color.alpha != 255) {
+    place.Fail("the effect's colours are opaque" +
+               (opacity_control.empty() ? std::string() : "; use \"" + opacity_control + "\""));
+  }
+  return color;
+}
+
+// The control named like a colour control with "Opacity" for "Color", if the effect has one.
+std::string OpacityControlFor(const headless::EffectInstance& instance, const std::string& name) {
+  const std::string suffix = " Color";
+  if (name.size() <= suffix.size() ||
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    return {};
+  }
+  const std::string opacity = name.substr(0, name.size() - suffix.size()) + " Opacity";
+  for (int index = 0; index < instance.NumParams(); ++index) {
+    if (instance.ParamName(index) == opacity) return opacity;
+  }
+  return {};
+}
+
 // One value as the scene file writes it, in the form the definition's type takes.
-ParamValue ReadParamValue(const JsonPlace& place, const PF_ParamDef& definition) {
+ParamValue ReadParamValue(const JsonPlace& place, const PF_ParamDef& definition,
+                          const std::string& opacity_control) {
   switch (definition.param_type) {
     case PF_Param_FLOAT_SLIDER:
       return ParamValue::Number(
@@ -55,7 +81,7 @@ ParamValue ReadParamValue(const JsonPlace& place, const PF_ParamDef& definition)
     case PF_Param_CHECKBOX:
       return ParamValue::Boolean(ReadBool(place));
     case PF_Param_COLOR:
-      return ParamValue::Color(ReadColor(place));
+      return ParamValue::Color(ReadOpaqueColor(place, opacity_control));
     case PF_Param_POINT: {
       const headless::Point2 point = ReadPoint(place, kFixedLimit);
       return ParamValue::Point(point.x, point.y);
@@ -128,8 +154,9 @@ void ApplyEffectSettings(const std::string& file, const SceneLayer& layer,
     const JsonPlace place = effect.Member(member.key());
     const int index = FindControl(instance, place, member.key());
     const PF_ParamDef& definition = instance.Definition(index);
-    const auto read = [&definition](const JsonPlace& value) {
-      return ReadParamValue(value, definition);
+    const std::string opacity_control = OpacityControlFor(instance, member.key());
+    const auto read = [&definition, &opacity_control](const JsonPlace& value) {
+      return ReadParamValue(value, definition, opacity_control);
     };
     try {
       if (!IsKeyframeList(place.value())) {

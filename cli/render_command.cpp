@@ -25,6 +25,7 @@ void MakeFolderFor(const std::filesystem::path& path) {
 
 int RunRender(const Invocation& invocation, Console& console) {
   const SceneFile scene_file = LoadSceneFile(invocation.scene);
+  ReportSceneWarnings(scene_file, invocation.strict, console.err);
   const A_long single = invocation.frame.value_or(0);
   const FrameRange range =
       CheckFramesInScene(scene_file, invocation.frames.value_or(FrameRange{single, single}));

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "cli/scene_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -153,6 +157,8 @@ void ReadComposition(const JsonPlace& place, headless::Composition& composition)
 
 std::string ReadText(const JsonPlace& place) {
   std::string text = ReadString(place);
+  // A NUL would end the text early wherever it is handed on as a C string.
+  if (text.find('\0') != std::string::npos) place.Fail("the text holds a NUL character (\\u0000)");
   if (text.size() > kMaxTextBytes) {
     place.Fail("the text is " + std::to_string(text.size()) + " bytes long; at most " +
                std::to_string(kMaxTextBytes) + " are taken");
@@ -172,8 +178,64 @@ constexpr const char* kLayerKeys[] = {"text",  "font",     "style",     "size",
 
 // A text layer's keys; in the list form of "layers" a layer may also hold its "effect",
 // which is returned.
+// A font family, style words or a font file's path: no NUL, which would cut the name short.
+std::string ReadFontName(const JsonPlace& place) {
+  std::string name = ReadString(place);
+  if (name.find('\0') != std::string::npos) place.Fail("a font name holds a NUL character");
+  return name;
+}
+
+// A font given by its file rather than its family: a path, or a name ending in a font file's
+// extension.
+bool IsFontFilePath(const std::string& name) {
+  if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos) return true;
+  std::string extension = std::filesystem::path(name).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".ttf" || extension == ".otf" || extension == ".ttc";
+}
+
+// A font file, a relative path taken from the scene file's folder, loaded for this run.
+void ReadFontFile(const JsonPlace& font, const std::string& name, headless::TextLayer& layer) {
+  std::filesystem::path path(name);
+  if (path.is_relative()) path = std::filesystem::path(font.file()).parent_path() / path;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    font.Fail("no font file at " + path.string());
+  }
+  const headless::FontFileFace face = headless::LoadFontFile(path.string());
+  if (!face.error.empty()) font.Fail(path.string() + ": " + face.error);
+  layer.font_file = path.string();
+  layer.font_family = face.family;
+  layer.font_style = face.style;
+}
+
+// The characters of the layer's text, over all its keys, that its font shows as boxes.
+std::string MissingCharactersWarning(const JsonPlace& place, const headless::TextLayer& layer) {
+  std::vector<std::string> texts{layer.text.constant};
+  for (const auto& key : layer.text.keys) texts.push_back(key.value);
+  std::vector<char32_t> missing;
+  for (const std::string& text : texts) {
+    for (const char32_t c : headless::MissingCharacters(layer, text)) {
+      if (std::find(missing.begin(), missing.end(), c) == missing.end()) missing.push_back(c);
+    }
+  }
+  if (missing.empty()) return {};
+  std::string list;
+  for (const char32_t c : missing) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+    list += (list.empty() ? "" : ", ") + std::string(code);
+  }
+  const std::string font =
+      layer.font_family + (layer.font_style.empty() ? "" : " " + layer.font_style);
+  return place.file() + ": " + place.path() + ": the font \"" + font + "\" has no glyph for " +
+         list + "; they show as boxes";
+}
+
+// A text layer's keys; in the list form of "layers" a layer may also hold its "effect",
+// which is returned. A warning about the layer is added to `warnings`.
 std::optional<JsonPlace> ReadLayer(const JsonPlace& place, headless::TextLayer& layer,
-                                   bool with_effect) {
+                                   bool with_effect, std::vector<std::string>& warnings) {
   std::vector<std::string> keys(std::begin(kLayerKeys), std::end(kLayerKeys));
   if (with_effect) keys.emplace_back("effect");
   const ObjectReader reader(place, keys);
@@ -194,14 +256,23 @@ std::optional<JsonPlace> ReadLayer(const JsonPlace& place, headless::TextLayer& 
 
   const std::optional<JsonPlace> font = reader.Find("font");
   const std::optional<JsonPlace> style = reader.Find("style");
-  if (font) layer.font_family = ReadString(*font);
-  if (style) layer.font_style = ReadString(*style);
-  const FontCheck check = CheckFont(layer.font_family, layer.font_style);
-  if (check.outcome != FontCheck::Outcome::kFound) {
-    const bool blame_style = check.outcome == FontCheck::Outcome::kUnknownStyle;
-    const std::optional<JsonPlace>& blamed = blame_style ? style : font;
-    if (blamed) blamed->Fail(check.message);
-    place.Fail(std::string(blame_style ? "style" : "font") + ": " + check.message);
+  const std::string font_name = font ? ReadFontName(*font) : layer.font_family;
+  if (style) layer.font_style = ReadFontName(*style);
+  if (font && IsFontFilePath(font_name)) {
+    if (style) style->Fail("a font file holds one style; leave out \"style\"");
+    ReadFontFile(*font, font_name, layer);
+  } else {
+    layer.font_family = font_name;
+    const FontCheck check = CheckFont(layer.font_family, layer.font_style);
+    if (check.outcome != FontCheck::Outcome::kFound) {
+      const bool blame_style = check.outcome == FontCheck::Outcome::kUnknownStyle;
+      const std::optional<JsonPlace>& blamed = blame_style ? style : font;
+      if (blamed) blamed->Fail(check.message);
+      place.Fail(std::string(blame_style ? "style" : "font") + ": " + check.message);
+    }
+  }
+  if (std::string warning = MissingCharactersWarning(place, layer); !warning.empty()) {
+    warnings.push_back(std::move(warning));
   }
   return with_effect ? reader.Find("effect") : std::nullopt;
 }
@@ -212,7 +283,7 @@ Json ReadEffect(const JsonPlace& place) {
   return place.value();
 }
 
-std::vector<SceneLayer> ReadLayers(const JsonPlace& place) {
+std::vector<SceneLayer> ReadLayers(const JsonPlace& place, std::vector<std::string>& warnings) {
   if (!place.value().is_array() || place.value().empty()) {
     place.Fail("expected a non-empty list of layers, top layer first");
   }
@@ -220,7 +291,7 @@ std::vector<SceneLayer> ReadLayers(const JsonPlace& place) {
   for (size_t index = 0; index < place.value().size(); ++index) {
     const JsonPlace element = place.Element(index);
     SceneLayer layer;
-    if (const std::optional<JsonPlace> effect = ReadLayer(element, layer.text, true)) {
+    if (const std::optional<JsonPlace> effect = ReadLayer(element, layer.text, true, warnings)) {
       layer.effect = ReadEffect(*effect);
       layer.effect_path = effect->path();
     }
@@ -295,10 +366,11 @@ SceneFile ParseSceneFile(const std::string& text, const std::string& file) {
                      one_layer_key + "\", not both; put the layer's keys in the list");
       }
     }
-    scene_file.layers = ReadLayers(*layers);
+    scene_file.layers = ReadLayers(*layers, scene_file.warnings);
   } else {
     SceneLayer layer;
-    ReadLayer(reader.Find("layer").value_or(JsonPlace(empty, file, "layer")), layer.text, false);
+    ReadLayer(reader.Find("layer").value_or(JsonPlace(empty, file, "layer")), layer.text, false,
+              scene_file.warnings);
     const std::optional<JsonPlace> effect = reader.Find("effect");
     layer.effect = effect ? ReadEffect(*effect) : Json::object();
     layer.effect_path = "effect";
@@ -315,6 +387,19 @@ SceneFile LoadSceneFile(const std::filesystem::path& path) {
   text << in.rdbuf();
   if (in.bad()) throw SceneError(path.string() + ": cannot read the scene file");
   return ParseSceneFile(text.str(), path.string());
+}
+
+void ReportSceneWarnings(const SceneFile& scene_file, bool strict, std::ostream& err) {
+  if (scene_file.warnings.empty()) return;
+  if (strict) {
+    for (size_t i = 1; i < scene_file.warnings.size(); ++i) {
+      err << "quorvel-render: " << scene_file.warnings[i] << "\n";
+    }
+    throw SceneError(scene_file.warnings.front() + " (an error under --strict)");
+  }
+  for (const std::string& warning : scene_file.warnings) {
+    err << "quorvel-render: warning: " << warning << "\n";
+  }
 }
 
 A_long FrameCount(const headless::Composition& composition) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,14 @@ struct SceneFile {
   // Top layer first, as a timeline lists them. The one-layer form ("layer" and "effect" at the
   // top level) is one layer that always has the effect.
   std::vector<SceneLayer> layers;
+  // What renders, but not as the file asks ("...: the font ... has no glyph for U+4E2D"),
+  // each naming the file and the place; --strict makes them errors.
+  std::vector<std::string> warnings;
 };
+
+// Tells the scene's warnings on the console ("quorvel-render: warning: ..."). With `strict` they
+// are errors: a SceneError of the first, after telling the others.
+void ReportSceneWarnings(const SceneFile& scene_file, bool strict, std::ostream& err);
 
 // Reads and checks everything but the effect parameters. Throws SceneError.
 SceneFile LoadSceneFile(const std::filesystem::path& path);

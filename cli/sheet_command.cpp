@@ -189,6 +189,7 @@ void DrawLabels(cairo_t* cairo, const SheetLayout& layout, const FrameRange& ran
 
 int RunSheet(const Invocation& invocation, Console& console) {
   const SceneFile scene_file = LoadSceneFile(invocation.scene);
+  ReportSceneWarnings(scene_file, invocation.strict, console.err);
   const FrameRange range = CheckFramesInScene(scene_file, *invocation.frames);
   const std::filesystem::path path = invocation.output;
 

@@ -6,6 +6,7 @@
 #include <glib-object.h>
 #include <glib.h>
 #include <pango/pangocairo.h>
+#include <pango/pangofc-fontmap.h>
 
 #include "headless/common/owned.h"
 

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "headless/composition/frame_render.h"
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "headless/pixels/fill.h"
@@ -13,8 +16,37 @@
 namespace quorvel::headless {
 namespace {
 
+bool SameOutlines(const TextOutlines& a, const TextOutlines& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].closed != b[i].closed || a[i].vertices.size() != b[i].vertices.size() ||
+        std::memcmp(a[i].vertices.data(), b[i].vertices.data(),
+                    a[i].vertices.size() * sizeof(PF_PathVertex)) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool IsFullResolution(const PF_RationalScale& factor) {
   return factor.den != 0 && static_cast<uint32_t>(factor.num) == factor.den;
+}
+
+// True when what the layer draws differs at some of the instants: its text, its position or
+// its explicit outlines.
+bool MovesAcross(const TextLayer& layer, const std::vector<double>& instants) {
+  const double first = instants.front();
+  const std::string text = layer.text.At(first);
+  const Point2 position = layer.position.At(first);
+  for (const double at : instants) {
+    const Point2 moved = layer.position.At(at);
+    if (layer.text.At(at) != text || moved.x != position.x || moved.y != position.y) return true;
+    if (layer.explicit_outlines &&
+        !SameOutlines(layer.explicit_outlines->At(at), layer.explicit_outlines->At(first))) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -44,10 +76,57 @@ OwnedWorld LayerPixels(const Composition& composition, const TextLayer& text_lay
   return layer;
 }
 
+std::vector<double> ShutterSamples(const FrameTimes& times) {
+  const double current = Seconds(times.current_time, times.time_scale);
+  if (times.shutter_angle == 0) return {current};
+  // The effect's own instants, in time units, truncated toward zero as it truncates them.
+  const double step = times.time_step;
+  const double open = std::trunc(times.current_time + step * times.shutter_phase / 65536.0);
+  const double close = std::trunc(open + step * times.shutter_angle / 65536.0);
+  std::vector<double> samples;
+  for (int i = 0; i < kMotionBlurSamples; ++i) {
+    const double at = open + (close - open) * (i + 0.5) / kMotionBlurSamples;
+    samples.push_back(at / static_cast<double>(times.time_scale));
+  }
+  return samples;
+}
+
+OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& layer,
+                              const InstanceOptions& options, const FrameTimes& times) {
+  const std::vector<double> samples = ShutterSamples(times);
+  if (samples.size() == 1 || !MovesAcross(layer, samples)) {
+    return LayerPixels(composition, layer, options, Seconds(times.current_time, times.time_scale));
+  }
+  // The average of the samples, premultiplied, as the host averages a motion-blurred placement.
+  static_assert(kMotionBlurSamples * 255 <= 0xFFFF, "the sums fit 16 bits");
+  OwnedWorld first = LayerPixels(composition, layer, options, samples.front());
+  const size_t row_values = static_cast<size_t>(first.width()) * 4;
+  std::vector<uint16_t> sums(row_values * static_cast<size_t>(first.height()));
+  const auto add = [&](const OwnedWorld& sample) {
+    for (A_long y = 0; y < sample.height(); ++y) {
+      const auto* bytes = reinterpret_cast<const unsigned char*>(WorldRow(sample.world(), y));
+      uint16_t* row = &sums[static_cast<size_t>(y) * row_values];
+      for (size_t i = 0; i < row_values; ++i) row[i] = static_cast<uint16_t>(row[i] + bytes[i]);
+    }
+  };
+  add(first);
+  for (size_t i = 1; i < samples.size(); ++i) {
+    add(LayerPixels(composition, layer, options, samples[i]));
+  }
+  const auto count = static_cast<unsigned>(samples.size());
+  for (A_long y = 0; y < first.height(); ++y) {
+    auto* bytes = reinterpret_cast<unsigned char*>(WorldRow(first.world(), y));
+    const uint16_t* row = &sums[static_cast<size_t>(y) * row_values];
+    for (size_t i = 0; i < row_values; ++i) {
+      bytes[i] = static_cast<unsigned char>((row[i] + count / 2) / count);
+    }
+  }
+  return first;
+}
+
 OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& layer,
                               const InstanceOptions& options, A_long frame) {
-  const FrameTimes times = FrameTimesAt(composition, frame);
-  return LayerPixels(composition, layer, options, Seconds(times.current_time, times.time_scale));
+  return LayerPixelsAtFrame(composition, layer, options, FrameTimesAt(composition, layer, frame));
 }
 
 void LayOver(const PF_EffectWorld& upper, PF_EffectWorld& lower) {
@@ -69,12 +148,21 @@ RenderedFrame RenderFrame(EffectInstance& instance, const FrameRequest& request)
   const A_long width = DownsampledSize(composition.width, options.downsample_x);
   const A_long height = DownsampledSize(composition.height, options.downsample_y);
 
-  FrameTimes times = FrameTimesAt(composition, request.frame);
+  FrameTimes times = FrameTimesAt(composition, instance.scene().layer, request.frame);
+  if (request.shutter_regardless_of_switches) {
+    TextLayer blurred = instance.scene().layer;
+    blurred.motion_blur = true;
+    Composition blurring = composition;
+    blurring.motion_blur = true;
+    const FrameTimes shutter = FrameTimesAt(blurring, blurred, request.frame);
+    times.shutter_angle = shutter.shutter_angle;
+    times.shutter_phase = shutter.shutter_phase;
+  }
   times.extent_hint = {0, 0, width, height};
   const double seconds = Seconds(times.current_time, times.time_scale);
 
   OwnedWorld input =
-      LayerPixels(instance.scene().composition, instance.scene().layer, options, seconds);
+      LayerPixelsAtFrame(instance.scene().composition, instance.scene().layer, options, times);
   OwnedWorld output(width, height);
   if (request.output_fill) {
     Fill(nullptr, &*request.output_fill, nullptr, output.get());

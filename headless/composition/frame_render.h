@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "headless/composition/scene.h"
 #include "headless/instance/effect_instance.h"
@@ -15,6 +16,9 @@ struct FrameRequest {
   // When set, the output world is filled with this colour before the command, so that a
   // caller can tell whether the effect wrote it at all.
   std::optional<PF_Pixel> output_fill;
+  // The composition's shutter whatever the motion blur switches say, as a host other than After
+  // Effects may pass it: for tests of what the effect does with it.
+  bool shutter_regardless_of_switches = false;
 };
 
 struct RenderedFrame {
@@ -29,7 +33,15 @@ A_long DownsampledSize(A_long full, const PF_RationalScale& factor);
 // on it gets as parameter 0, and all that a layer without an effect shows.
 OwnedWorld LayerPixels(const Composition& composition, const TextLayer& layer,
                        const InstanceOptions& options, double seconds);
-// LayerPixels at the time of a frame of the composition.
+// The instants a frame's layer pixels are drawn at: the frame's own time, or, with a shutter
+// (both motion blur switches on), kMotionBlurSamples instants spread evenly across the
+// effect's shutter interval, as the host spreads a motion-blurred placement. In seconds.
+std::vector<double> ShutterSamples(const FrameTimes& times);
+// The layer's pixels as a frame shows them: under a shutter the average of its samples when
+// the text, its position or its outlines move across it (one drawing when they do not), else
+// LayerPixels at the frame's time.
+OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& layer,
+                              const InstanceOptions& options, const FrameTimes& times);
 OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& layer,
                               const InstanceOptions& options, A_long frame);
 

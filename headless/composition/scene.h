@@ -50,7 +50,10 @@ struct TextLayer {
   Animated<std::string> text{std::string("Quorvel")};  // lines separated by '\n'
   std::string font_family = "DejaVu Sans";
   std::string font_style;  // pango style words, e.g. "Bold Italic"; empty for regular
-  double font_size = 72;   // pixels at full resolution
+  // A font file given by path (LoadFontFile): the FreeType text layer reads it directly; pango
+  // finds it by family and style, registered with fontconfig for the run.
+  std::string font_file;
+  double font_size = 72;  // pixels at full resolution
   PF_Pixel color{255, 255, 255, 255};
   Animated<Point2> position;  // top-left of the text's layout box, layer pixels
   TextAlignment alignment = TextAlignment::kLeft;

@@ -33,14 +33,16 @@ A_long RoundToLong(double value) {
 
 }  // namespace
 
-FrameTimes FrameTimesAt(const Composition& composition, A_long frame) {
+FrameTimes FrameTimesAt(const Composition& composition, const TextLayer& layer, A_long frame) {
   FrameTimes times;
   times.time_scale = composition.time_scale;
   times.time_step = composition.frame_duration;
   times.current_time = RoundToLong(static_cast<double>(frame) * composition.frame_duration);
   times.total_time = RoundToLong(composition.duration_seconds * composition.time_scale);
-  times.shutter_angle = RoundToLong(composition.shutter_angle_degrees / 360.0 * 65536.0);
-  times.shutter_phase = RoundToLong(composition.shutter_phase_degrees / 360.0 * 65536.0);
+  if (composition.motion_blur && layer.motion_blur) {
+    times.shutter_angle = RoundToLong(composition.shutter_angle_degrees / 360.0 * 65536.0);
+    times.shutter_phase = RoundToLong(composition.shutter_phase_degrees / 360.0 * 65536.0);
+  }
   times.extent_hint = {0, 0, composition.width, composition.height};
   return times;
 }
@@ -85,7 +87,7 @@ CommandResult EffectInstance::About() {
 }
 
 CommandResult EffectInstance::Run(PF_Cmd command) {
-  return RunCommand(command, nullptr, nullptr, FrameTimesAt(scene_.composition, 0));
+  return RunCommand(command, nullptr, nullptr, FrameTimesAt(scene_.composition, scene_.layer, 0));
 }
 
 CommandResult EffectInstance::RunCommand(PF_Cmd command, PF_ParamDef** params, PF_LayerDef* output,

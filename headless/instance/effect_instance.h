@@ -46,8 +46,10 @@ struct FrameTimes {
   PF_Rect extent_hint{};  // the area of the output to produce; empty: the whole layer
 };
 
-// The times of frame number `frame` of the composition, as a host fills them in.
-FrameTimes FrameTimesAt(const Composition& composition, A_long frame);
+// The times of frame number `frame` of the composition as a host fills them in for an effect on
+// `layer`. The shutter is the composition's when the layer's and the composition's motion blur
+// switches are both on, and angle 0 and phase 0 otherwise, as After Effects passes it.
+FrameTimes FrameTimesAt(const Composition& composition, const TextLayer& layer, A_long frame);
 
 // Where the time of one command went, in nanoseconds of wall time: the whole entry point call,
 // and the parts of it spent inside the host's pixel services (on the command's thread). The

@@ -132,6 +132,13 @@ std::string FindFontFileLocked(const std::string& directory, const std::string& 
   return result;
 }
 
+// The file a layer's text is drawn from: its own font file, or the one of its family and style
+// in the font folder.
+std::string FontFileOfLocked(const TextLayer& layer) {
+  if (!layer.font_file.empty()) return layer.font_file;
+  return FindFontFileLocked(FreeTypeFontDirectory(), layer.font_family, layer.font_style);
+}
+
 // UTF-8 to code points; a byte that starts no valid sequence stands for U+FFFD, as in pango's
 // path, so that a bad byte shows instead of cutting the text short.
 std::vector<char32_t> DecodeUtf8(const std::string& text) {
@@ -332,11 +339,35 @@ std::string FindFontFile(const std::string& directory, const std::string& family
   return FindFontFileLocked(directory, family, style);
 }
 
+bool FreeTypeFaceNames(const std::string& path, std::string& family, std::string& style) {
+  std::lock_guard<std::mutex> lock(FreeTypeLock());
+  const FT_Face face = OpenFace(path);
+  if (face == nullptr || face->family_name == nullptr) return false;
+  family = face->family_name;
+  style = face->style_name != nullptr ? face->style_name : "";
+  return true;
+}
+
+std::vector<char32_t> FreeTypeMissingCharacters(const TextLayer& layer, const std::string& text) {
+  std::lock_guard<std::mutex> lock(FreeTypeLock());
+  const std::string path = FontFileOfLocked(layer);
+  const FT_Face face = path.empty() ? nullptr : OpenFace(path);
+  std::vector<char32_t> missing;
+  for (const char32_t code_point : DecodeUtf8(text)) {
+    if (code_point == U'\n' || (face != nullptr && FT_Get_Char_Index(face, code_point) != 0)) {
+      continue;
+    }
+    if (std::find(missing.begin(), missing.end(), code_point) == missing.end()) {
+      missing.push_back(code_point);
+    }
+  }
+  return missing;
+}
+
 bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
                             Point2 origin) {
   std::lock_guard<std::mutex> lock(FreeTypeLock());
-  const std::string path =
-      FindFontFileLocked(FreeTypeFontDirectory(), layer.font_family, layer.font_style);
+  const std::string path = FontFileOfLocked(layer);
   if (path.empty()) return false;
   const FT_Face face = OpenFace(path);
   if (face == nullptr) return false;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "headless/composition/scene.h"
 
@@ -35,6 +36,14 @@ std::string FindFontFile(const std::string& directory, const std::string& family
 // `origin`. Lines are `height` of the font apart, each aligned within the widest. Font units
 // are scaled in double precision without hinting, so the outlines do not depend on the
 // platform. Returns false, adding nothing, when no font file matches the layer's font.
+// The family and style name (FreeType's, such as "Bold Oblique") of the first face of a font
+// file, or false when FreeType cannot read it as a scalable font.
+bool FreeTypeFaceNames(const std::string& path, std::string& family, std::string& style);
+
+// The characters of `text` that the layer's font file has no glyph for (all of them when no
+// file matches), in the order they first appear.
+std::vector<char32_t> FreeTypeMissingCharacters(const TextLayer& layer, const std::string& text);
+
 bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
                             Point2 origin);
 

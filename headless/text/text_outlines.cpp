@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "headless/text/text_outlines.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -147,20 +148,18 @@ GStringPtr ValidUtf8(const std::string& text) {
   return GStringPtr(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
 }
 
-void AppendPangoTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
-                         Point2 origin) {
+// A layout of the text in the layer's font and alignment, with outlines at their true size and
+// place: no hinting, no snapping of metrics or positions. To be used under PangoLock().
+PangoLayoutPtr PangoTextLayout(const TextLayer& layer, const std::string& text) {
   const GStringPtr utf8 = ValidUtf8(text);
-
-  std::lock_guard<std::mutex> lock(PangoLock());
   const PangoContextPtr context(pango_font_map_create_context(SharedFontMap()));
-  // Outlines at their true size and place: no hinting, no snapping of metrics or positions.
   const CairoFontOptionsPtr options(cairo_font_options_create());
   cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_NONE);
   cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
   pango_cairo_context_set_font_options(context.get(), options.get());
   pango_context_set_round_glyph_positions(context.get(), FALSE);
 
-  const PangoLayoutPtr layout(pango_layout_new(context.get()));
+  PangoLayoutPtr layout(pango_layout_new(context.get()));
   // The style words alone parse into style, weight and stretch; the family is set apart so
   // that a family name is never read as style words.
   const PangoFontDescriptionPtr font(pango_font_description_from_string(layer.font_style.c_str()));
@@ -170,9 +169,74 @@ void AppendPangoTextPath(cairo_t* cairo, const TextLayer& layer, const std::stri
   pango_layout_set_font_description(layout.get(), font.get());
   pango_layout_set_alignment(layout.get(), ToPango(layer.alignment));
   pango_layout_set_text(layout.get(), utf8.get(), -1);
+  return layout;
+}
 
+bool HasRightToLeftLine(PangoLayout* layout) {
+  for (GSList* line = pango_layout_get_lines_readonly(layout); line != nullptr; line = line->next) {
+    if (pango_layout_line_get_resolved_direction(static_cast<PangoLayoutLine*>(line->data)) ==
+        PANGO_DIRECTION_RTL) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// pango mirrors the alignment of a right-to-left line, but After Effects' alignment names the
+// edge every line keeps: with such lines, each line is placed by hand.
+void AppendLinesByPhysicalAlignment(cairo_t* cairo, PangoLayout* layout, TextAlignment alignment,
+                                    Point2 origin) {
+  PangoRectangle whole;
+  pango_layout_get_extents(layout, nullptr, &whole);
+  using IterPtr = Owned<PangoLayoutIter, pango_layout_iter_free>;
+  const IterPtr iter(pango_layout_get_iter(layout));
+  do {
+    PangoRectangle line_extent;
+    pango_layout_iter_get_line_extents(iter.get(), nullptr, &line_extent);
+    const double free_space = static_cast<double>(whole.width - line_extent.width);
+    double x = whole.x;
+    if (alignment == TextAlignment::kCenter) x += free_space / 2;
+    if (alignment == TextAlignment::kRight) x += free_space;
+    const double baseline = pango_layout_iter_get_baseline(iter.get());
+    cairo_move_to(cairo, origin.x + x / PANGO_SCALE, origin.y + baseline / PANGO_SCALE);
+    pango_cairo_layout_line_path(cairo, pango_layout_iter_get_line_readonly(iter.get()));
+  } while (pango_layout_iter_next_line(iter.get()));
+}
+
+void AppendPangoTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
+                         Point2 origin) {
+  std::lock_guard<std::mutex> lock(PangoLock());
+  const PangoLayoutPtr layout = PangoTextLayout(layer, text);
+  if (HasRightToLeftLine(layout.get())) {
+    AppendLinesByPhysicalAlignment(cairo, layout.get(), layer.alignment, origin);
+    return;
+  }
   cairo_move_to(cairo, origin.x, origin.y);
   pango_cairo_layout_path(cairo, layout.get());
+}
+
+// The characters drawn as boxes because no font has them, in the order they first appear.
+std::vector<char32_t> PangoMissingCharacters(const TextLayer& layer, const std::string& text) {
+  std::lock_guard<std::mutex> lock(PangoLock());
+  const PangoLayoutPtr layout = PangoTextLayout(layer, text);
+  std::vector<char32_t> missing;
+  if (pango_layout_get_unknown_glyphs_count(layout.get()) == 0) return missing;
+  for (GSList* line = pango_layout_get_lines_readonly(layout.get()); line != nullptr;
+       line = line->next) {
+    for (GSList* run = static_cast<PangoLayoutLine*>(line->data)->runs; run != nullptr;
+         run = run->next) {
+      const PangoGlyphString* glyphs = static_cast<PangoGlyphItem*>(run->data)->glyphs;
+      for (int i = 0; i < glyphs->num_glyphs; ++i) {
+        const PangoGlyph glyph = glyphs->glyphs[i].glyph;
+        if ((glyph & PANGO_GLYPH_UNKNOWN_FLAG) == 0) continue;
+        const auto code_point = static_cast<char32_t>(glyph & ~PANGO_GLYPH_UNKNOWN_FLAG);
+        if (std::find(missing.begin(), missing.end(), code_point) == missing.end()) {
+          missing.push_back(code_point);
+        }
+      }
+    }
+  }
+  return missing;
 }
 #endif
 
@@ -231,6 +295,52 @@ double Unit(A_u_char channel) {
 }
 
 }  // namespace
+
+#if QUORVEL_HAVE_PANGO
+// fontconfig takes the file for this process only; pango finds the face by fontconfig's family
+// and by style words made from the file's own weight, slant and width.
+FontFileFace RegisterWithFontconfig(const std::string& path, FontFileFace face) {
+  std::lock_guard<std::mutex> lock(PangoLock());
+  const auto* file = reinterpret_cast<const FcChar8*>(path.c_str());
+  int faces = 0;
+  const FcPatternPtr pattern(FcFreeTypeQuery(file, 0, nullptr, &faces));
+  FcChar8* family = nullptr;
+  if (pattern == nullptr ||
+      FcPatternGetString(pattern.get(), FC_FAMILY, 0, &family) != FcResultMatch ||
+      FcConfigAppFontAddFile(nullptr, file) == FcFalse) {
+    face.error = "fontconfig cannot read it as a font";
+    return face;
+  }
+  face.family = reinterpret_cast<const char*>(family);
+  const PangoFontDescriptionPtr description(
+      pango_fc_font_description_from_pattern(pattern.get(), FALSE));
+  pango_font_description_unset_fields(description.get(), PANGO_FONT_MASK_FAMILY);
+  const GStringPtr words(pango_font_description_to_string(description.get()));
+  face.style = std::string(words.get()) == "Normal" ? "" : words.get();
+  pango_fc_font_map_config_changed(PANGO_FC_FONT_MAP(SharedFontMap()));
+  return face;
+}
+#endif
+
+FontFileFace LoadFontFile(const std::string& path) {
+  FontFileFace face;
+  std::string style_name;
+  if (!FreeTypeFaceNames(path, face.family, style_name)) {
+    face.error = "not a font file that can be read (.ttf, .otf or .ttc)";
+    return face;
+  }
+#if QUORVEL_HAVE_PANGO
+  if (ActiveTextBackend() == TextBackend::kPango) return RegisterWithFontconfig(path, face);
+#endif
+  return face;
+}
+
+std::vector<char32_t> MissingCharacters(const TextLayer& layer, const std::string& text) {
+#if QUORVEL_HAVE_PANGO
+  if (ActiveTextBackend() == TextBackend::kPango) return PangoMissingCharacters(layer, text);
+#endif
+  return FreeTypeMissingCharacters(layer, text);
+}
 
 TextOutlines TextOutlinesAt(const TextLayer& layer, double seconds) {
   if (layer.explicit_outlines) return Interpolate(*layer.explicit_outlines, seconds);

@@ -4,6 +4,9 @@
 // outlines filled in the layer's colour.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "headless/composition/scene.h"
 #include "hostapi/host_api.h"
 
@@ -16,6 +19,23 @@ namespace quorvel::headless {
 TextOutlines TextOutlinesAt(const TextLayer& layer, double seconds);
 
 inline constexpr double kMaxFontSize = 10000;
+
+// A font file's face: its family and its style as style words ("Bold", empty for regular), or
+// why it cannot be used.
+struct FontFileFace {
+  std::string family;
+  std::string style;
+  std::string error;  // empty when the file is usable
+};
+
+// Opens a font file (.ttf, .otf, .ttc: its first face) for this process's text layers: pango
+// finds it by family and style from then on. A layer takes it with font_file set to the path
+// and the family and style given here.
+FontFileFace LoadFontFile(const std::string& path);
+
+// The characters of `text` that the layer's font cannot draw, which show as boxes, in the
+// order they first appear (line breaks aside).
+std::vector<char32_t> MissingCharacters(const TextLayer& layer, const std::string& text);
 
 // Draws the layer as it looks at a time into a caller's buffer of `height` rows of `width`
 // pixels, `rowbytes` apart: the outlines filled with antialiasing in the layer's colour,

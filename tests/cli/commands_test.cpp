@@ -195,6 +195,20 @@ TEST_F(Commands, SequenceOnTwoThreadsEqualsTheFramesRenderedOneByOne) {
   }
 }
 
+TEST_F(Commands, StrictMakesAMissingGlyphAnError) {
+  const fs::path scene = folder_ / "missing.json";
+  std::ofstream(scene) << R"({"layer": {"text": "a\u0378"}})";
+  const std::string output = (folder_ / "m.png").string();
+  const CommandRun lenient = RunCommand({"render", scene.string(), "-o", output});
+  EXPECT_EQ(lenient.exit_code, 0) << lenient.err;
+  EXPECT_THAT(lenient.err, HasSubstr("warning: " + scene.string() + ": layer: the font"));
+  fs::remove(output);
+  const CommandRun strict = RunCommand({"render", scene.string(), "-o", output, "--strict"});
+  EXPECT_EQ(strict.exit_code, 1);
+  EXPECT_THAT(strict.err, HasSubstr("has no glyph for U+0378; they show as boxes (an error"));
+  EXPECT_FALSE(fs::exists(output));
+}
+
 TEST_F(Commands, RenderStacksTheLayersEachThroughItsOwnEffect) {
   // The name's box (#102a43 at 92 % over #3a4a5c) and, below it, the title's (#f0b429): each
   // layer's effect draws with its own settings, both over the background.

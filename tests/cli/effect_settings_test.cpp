@@ -137,6 +137,12 @@ TEST_F(RegisteredByTheModule, RefusesAValueInAKeyframeNamingIt) {
       "scenes/x.json: effect.Rotation[1].v: expected a number, found \"half\"");
 }
 
+TEST_F(RegisteredByTheModule, RefusesAColourWithAlphaPointingToItsOpacity) {
+  EXPECT_EQ(Refusal(WithEffect(R"({"Fill Color": "#00000080"})"), instance()),
+            "scenes/x.json: effect.Fill Color: the effect's colours are opaque; use \"Fill "
+            "Opacity\"");
+}
+
 TEST_F(RegisteredByTheModule, RefusesAGroupHeading) {
   EXPECT_EQ(Refusal(WithEffect(R"({"Border Parameters": true})"), instance()),
             "scenes/x.json: effect.Border Parameters: this is a group and takes no value");

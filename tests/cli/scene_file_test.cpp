@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace quorvel::cli {
 namespace {
@@ -132,7 +133,7 @@ TEST(SceneFile, ReadsLayersTopFirstEachWithItsOwnEffectOrNone) {
   EXPECT_EQ(keys[1].easing.kind, headless::Easing::Kind::kHold);
 }
 
-TEST(SceneFileErrors, NameTheLayerAndTheEasingAtFault) {
+TEST(SceneFileErrors, NameTheLayerTheEasingOrTheFontAtFault) {
   const struct {
     const char* scene;
     const char* message;
@@ -151,10 +152,36 @@ TEST(SceneFileErrors, NameTheLayerAndTheEasingAtFault) {
        "layer.position[0].easing: a Bézier easing is four numbers [x1, y1, x2, y2], found 3"},
       {R"({"layer": {"text": [{"t": 0, "v": "a", "easing": "ease"}]}})",
        "layer.text[0].easing: this value holds from key to key and takes no easing"},
+      {R"({"layer": {"style": "Black"}})",
+       "layer.style: the family \"DejaVu Sans\" has no Black style; it has Bold"},
+      {R"({"layer": {"font": "DejaVu Sans\u0000Bold"}})",
+       "layer.font: a font name holds a NUL character"},
+      {R"({"layer": {"text": "a\u0000b"}})", "layer.text: the text holds a NUL character"},
+      {R"({"layer": {"font": "fonts/none.ttf"}})",
+       "layer.font: no font file at scenes/fonts/none.ttf"},
   };
   for (const auto& c : cases) {
     EXPECT_THAT(Refusal(c.scene), HasSubstr(std::string("scenes/x.json: ") + c.message)) << c.scene;
   }
+}
+
+TEST(SceneFile, TakesAFontFileByPathFromTheScenesFolder) {
+  // As if the scene were in the fonts' folder: the path is taken from the scene file's.
+  const SceneFile file = ParseSceneFile(R"({"layer": {"font": "DejaVuSerif-Bold.ttf"}})",
+                                        "/usr/share/fonts/truetype/dejavu/x.json");
+  const headless::TextLayer& layer = file.layers[0].text;
+  EXPECT_EQ(layer.font_file, "/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf");
+  EXPECT_EQ(layer.font_family, "DejaVu Serif");
+  EXPECT_EQ(layer.font_style, "Bold");
+}
+
+TEST(SceneFile, WarnsOfCharactersTheFontLacksByCodePoint) {
+  // U+0378 and U+0379 are unassigned: no font has them.
+  const SceneFile file = Parse(R"({"layers": [{}, {"text": [{"t": 0, "v": "a\u0378"},
+                                                            {"t": 1, "v": "\u0379\u0378"}]}]})");
+  EXPECT_EQ(file.warnings, std::vector<std::string>{
+                               "scenes/x.json: layers[1]: the font \"DejaVu Sans\" has no glyph "
+                               "for U+0378, U+0379; they show as boxes"});
 }
 
 TEST(SceneFileErrors, SuggestTheNearestKeyForAMisspeltOne) {

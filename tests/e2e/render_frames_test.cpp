@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "headless/composition/frame_render.h"
@@ -328,6 +329,67 @@ TEST_F(RenderedFrames, MotionBlurSmearsTheBoxOnlyWhenBothSwitchesAreOn) {
   scene.composition.motion_blur = true;
   // 20 px per frame, half a frame of shutter: each edge smears over about 10 pixels.
   EXPECT_GE(PartlyCoveredInRow(Render(3).output.world(), row), 16);
+}
+
+// A text layer moving 40 px a frame, a full block (straight sides: its ink in a row spans its
+// outline, and its edges smear as a box's do), in a box of 24 px padding, with the default
+// shutter (180 degrees, phase -90).
+void MoveTextFortyPixelsAFrame(EffectInstance& instance) {
+  instance.SetConstant("Expansion Uniform", ParamValue::Number(24));
+  headless::Scene& scene = instance.mutable_scene();
+  scene.layer.text = std::string("\u2588");
+  scene.layer.position = headless::Animated<Point2>::Keyed({{0, {40, 70}}, {1, {1240, 70}}});
+}
+
+// The columns of a row where a pixel passes `keep`: first and one past the last.
+template <typename Predicate>
+std::pair<int, int> ColumnsWhere(const PF_EffectWorld& world, int y, Predicate keep) {
+  int first = -1;
+  int last = -1;
+  for (int x = 0; x < world.width; ++x) {
+    if (!keep(headless::PixelAt(world, x, y))) continue;
+    if (first < 0) first = x;
+    last = x + 1;
+  }
+  return {first, last};
+}
+
+TEST_F(RenderedFrames, WithoutMotionBlurTheBoxPadsMovingTextEquallyOnBothSides) {
+  MoveTextFortyPixelsAFrame(*instance_);
+  const headless::RenderedFrame frame = Render(3);
+  const PF_EffectWorld& world = frame.output.world();
+  const int row = 110;
+  const auto box = ColumnsWhere(world, row, [](const PF_Pixel& p) { return p.alpha >= 128; });
+  const auto text = ColumnsWhere(world, row, [](const PF_Pixel& p) { return p.red >= 128; });
+  ASSERT_GE(box.first, 0);
+  ASSERT_GE(text.first, 0);
+  EXPECT_NEAR(text.first - box.first, box.second - text.second, 1);
+}
+
+TEST_F(RenderedFrames, UnderMotionBlurTheTextSmearsAsMuchAsTheBox) {
+  MoveTextFortyPixelsAFrame(*instance_);
+  headless::Scene& scene = instance_->mutable_scene();
+  scene.composition.motion_blur = true;
+  scene.layer.motion_blur = true;
+  const headless::RenderedFrame frame = Render(3);
+  const PF_EffectWorld& world = frame.output.world();
+  // 20 px of travel in the shutter: the box's alpha and the text's white ramp over the same
+  // width at each of their two edges.
+  const int row = 110;
+  const auto ramp = [&world, row](auto channel) {
+    int count = 0;
+    for (int x = 0; x < world.width; ++x) {
+      const int value = channel(headless::PixelAt(world, x, row));
+      if (value > 20 && value < 235) ++count;
+    }
+    return count;
+  };
+  const int box = ramp([](const PF_Pixel& p) { return p.alpha; });
+  // Over the box (blue), the text's red channel is the white's coverage; the box's own edge
+  // ramps leave red at 0.
+  const int text = ramp([](const PF_Pixel& p) { return p.red; });
+  EXPECT_GE(box, 30);
+  EXPECT_NEAR(text, box, 4);
 }
 
 TEST_F(RenderedFrames, HalfResolutionHalvesTheBox) {

@@ -100,9 +100,9 @@ TEST(EntryPointFailures, RenderWithoutTheWorldSuiteReturns13WithTheHostsMessage)
     param_pointers.push_back(&param);
   }
   PF_LayerDef output{};
-  const headless::CommandResult result =
-      instance.RunCommand(PF_Cmd_RENDER, param_pointers.data(), &output,
-                          headless::FrameTimesAt(instance.scene().composition, 0));
+  const headless::CommandResult result = instance.RunCommand(
+      PF_Cmd_RENDER, param_pointers.data(), &output,
+      headless::FrameTimesAt(instance.scene().composition, instance.scene().layer, 0));
   test_support::ExpectHoldsNothing(result);
   EXPECT_EQ(result.err, A_Err_MISSING_SUITE);
   EXPECT_TRUE(result.out_data.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);

@@ -50,10 +50,13 @@ class RenderDriverTest : public test_support::InstanceTest {
     headless::FrameRequest request;
     request.frame = frame;
     request.output_fill = kMarker;
+    request.shutter_regardless_of_switches = shutter_regardless_of_switches_;
     headless::RenderedFrame rendered = headless::RenderFrame(instance_, request);
     test_support::ExpectHoldsNothing(rendered.result);
     return rendered;
   }
+
+  bool shutter_regardless_of_switches_ = false;
 
   std::vector<std::string> Calls(const std::vector<std::string>& prefixes) const {
     std::vector<std::string> kept;
@@ -225,6 +228,7 @@ TEST_F(RenderDriverTest, CircleShapeDrawsACircleInTheSquaredBox) {
 
 TEST_F(RenderDriverTest, TransformParametersAreCheckedOutAtBothInstantsAndBackInOrder) {
   UseFineTimeScale();
+  shutter_regardless_of_switches_ = true;
   Render(1);
 
   const std::vector<std::string> ids = {"9", "10", "12", "13", "14", "15"};
@@ -256,6 +260,7 @@ TEST_F(RenderDriverTest, MotionBlurOnLayerAndCompositionBlursBetweenBothPlacemen
 
 TEST_F(RenderDriverTest, MotionBlurOnTheLayerAloneUsesOneSharpPlacementAtShutterClose) {
   MoveTextBetweenTheInstants();
+  shutter_regardless_of_switches_ = true;
   instance_.mutable_scene().layer.motion_blur = true;
   const headless::RenderedFrame frame = Render(1);
 

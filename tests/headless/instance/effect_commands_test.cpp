@@ -37,9 +37,9 @@ TEST(EffectCommands, FillInDataAsAHostDoes) {
   // The default composition runs at 30 frames per second in units of 1/3000 s.
   EXPECT_EQ(seen.time_scale, 3000u);
   EXPECT_EQ(seen.time_step, 100);
-  // The default composition's shutter: 180 degrees is half a frame, -90 a quarter before.
-  EXPECT_EQ(seen.shutter_angle, 0x8000);
-  EXPECT_EQ(seen.shutter_phase, -0x4000);
+  // Without motion blur switched on, no shutter (FrameTimes below has the one with it).
+  EXPECT_EQ(seen.shutter_angle, 0);
+  EXPECT_EQ(seen.shutter_phase, 0);
   EXPECT_NE(seen.inter.add_param, nullptr);
   EXPECT_NE(seen.inter.checkout_param, nullptr);
 }
@@ -203,13 +203,24 @@ TEST(FrameTimes, FollowTheCompositionsFrameRateAndShutter) {
   composition.time_scale = 2997;
   composition.frame_duration = 100;
   composition.shutter_angle_degrees = 90;
-  composition.shutter_phase_degrees = 0;
-  const FrameTimes times = FrameTimesAt(composition, 12);
+  composition.shutter_phase_degrees = -45;
+  composition.motion_blur = true;
+  TextLayer layer;
+  layer.motion_blur = true;
+  const FrameTimes times = FrameTimesAt(composition, layer, 12);
   EXPECT_EQ(times.current_time, 1200);
   EXPECT_EQ(times.time_step, 100);
   EXPECT_EQ(times.time_scale, 2997u);
   EXPECT_EQ(times.shutter_angle, 0x4000);
-  EXPECT_EQ(times.shutter_phase, 0);
+  EXPECT_EQ(times.shutter_phase, -0x2000);
+  // Without both switches on, the host gives no shutter, as After Effects does.
+  for (const bool layer_switch : {false, true}) {
+    layer.motion_blur = layer_switch;
+    composition.motion_blur = !layer_switch;
+    const FrameTimes still = FrameTimesAt(composition, layer, 12);
+    EXPECT_EQ(still.shutter_angle, 0);
+    EXPECT_EQ(still.shutter_phase, 0);
+  }
 }
 
 }  // namespace

@@ -141,6 +141,45 @@ TEST(TextOutlines, RightAlignmentEndsLinesTogether) {
   EXPECT_NEAR(VertexBounds({outlines[2]}).left, VertexBounds({outlines[1]}).left, kTolerance);
 }
 
+// The extents of each line's outlines, lines told apart by where their outlines' middles fall.
+std::vector<Bounds> LineBounds(const TextOutlines& outlines, double line_height) {
+  std::vector<Bounds> lines;
+  for (const TextOutline& outline : outlines) {
+    const Bounds glyph = VertexBounds({outline});
+    const auto line = static_cast<size_t>((glyph.top + glyph.bottom) / 2 / line_height);
+    if (lines.size() <= line) lines.resize(line + 1);
+    lines[line].left = std::min(lines[line].left, glyph.left);
+    lines[line].right = std::max(lines[line].right, glyph.right);
+  }
+  return lines;
+}
+
+// Alignment names the edge that lines keep, for right-to-left lines too (pango would mirror it).
+// Both lines of each text end, on the named side, in the same letter.
+TEST(TextOutlines, AlignmentNamesTheEdgeOfRightToLeftLines) {
+  const struct {
+    const char* text;
+    TextAlignment alignment;
+  } cases[] = {
+      {"שלום עולם\nשלום", TextAlignment::kRight},
+      {"سلام عليكم\nسلام", TextAlignment::kRight},
+      {"שלום עולם\nשלום", TextAlignment::kLeft},
+  };
+  for (const auto& c : cases) {
+    TextLayer layer = Layer(c.text);
+    layer.alignment = c.alignment;
+    const std::vector<Bounds> lines =
+        LineBounds(TextOutlinesAt(layer, 0), AtSize(kAscender + kDescender, 100));
+    ASSERT_EQ(lines.size(), 2u) << c.text;
+    const bool right = c.alignment == TextAlignment::kRight;
+    EXPECT_NEAR(right ? lines[0].right : lines[0].left, right ? lines[1].right : lines[1].left, 1.0)
+        << c.text;
+    // The shorter second line lies at the named side, not across from it.
+    EXPECT_GT(right ? lines[1].left - lines[0].left : lines[0].right - lines[1].right, 50)
+        << c.text;
+  }
+}
+
 TEST(TextOutlines, BoldStyleUsesBoldFace) {
   TextLayer layer = Layer("H");
   layer.font_style = "Bold";
