@@ -230,7 +230,7 @@ void PrintScene(std::ostream& out, const SceneFile& scene_file) {
   for (size_t index = 0; index < scene_file.layers.size(); ++index) {
     const SceneLayer& layer = scene_file.layers[index];
     std::string text = layer.text.text.At(0);
-    text = text.substr(0, text.find('\n'));
+    if (const size_t end = text.find('\n'); end != std::string::npos) text.resize(end);
     out << "  [" << index << "] \"" << text << "\": ";
     if (!layer.effect) {
       out << "plain text\n";

@@ -5,11 +5,13 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
+#include <fribidi.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "headless/common/freetype_handles.h"
+#include "headless/common/harfbuzz_handles.h"
 namespace quorvel::headless {
 namespace {
 
@@ -197,32 +200,96 @@ std::vector<std::vector<char32_t>> SplitLines(const std::vector<char32_t>& code_
 
 struct PlacedGlyph {
   FT_UInt index;
-  FT_Pos pen_x;  // font units from the line's start
+  FT_Pos pen_x;     // font units from the line's left end
+  FT_Pos offset_y;  // font units up from the baseline
 };
 
 struct Line {
-  std::vector<PlacedGlyph> glyphs;
-  FT_Pos width = 0;  // font units
+  std::vector<PlacedGlyph> glyphs;  // left to right
+  FT_Pos width = 0;                 // font units
 };
 
-// Advances and kerning in font units: integers, the same on every platform.
-Line LayOutLine(FT_Face face, const std::vector<char32_t>& code_points) {
-  Line line;
-  FT_UInt previous = 0;
-  for (const char32_t code_point : code_points) {
-    const FT_UInt index = FT_Get_Char_Index(face, code_point);
-    if (previous != 0 && FT_HAS_KERNING(face)) {
-      FT_Vector kerning{0, 0};
-      if (FT_Get_Kerning(face, previous, index, FT_KERNING_UNSCALED, &kerning) == 0) {
-        line.width += kerning.x;
+// HarfBuzz's view of a face: it shapes in font units (its default scale is the em), integers
+// that are the same on every platform. Kept, as the faces are, for the life of the process.
+hb_font_t* ShapingFont(const std::string& path) {
+  static std::map<std::string, hb_font_t*> fonts;
+  const auto found = fonts.find(path);
+  if (found != fonts.end()) return found->second;
+  const HbBlobPtr blob(hb_blob_create_from_file(path.c_str()));
+  const HbFacePtr face(hb_face_create(blob.get(), 0));
+  return fonts.emplace(path, hb_font_create(face.get())).first->second;
+}
+
+// A stretch of a line at one bidirectional embedding level, in logical order.
+struct Run {
+  size_t start;
+  size_t end;
+  FriBidiLevel level;
+};
+
+// The line's runs in the order they show from left to right: the paragraph's direction comes
+// from its first strong character, as pango finds it, and runs are reversed from the highest
+// level down to the lowest odd one (rule L2 of the bidirectional algorithm).
+std::vector<Run> VisualRuns(const std::vector<FriBidiChar>& text) {
+  const auto length = static_cast<FriBidiStrIndex>(text.size());
+  std::vector<FriBidiCharType> types(text.size());
+  std::vector<FriBidiBracketType> brackets(text.size());
+  std::vector<FriBidiLevel> levels(text.size(), 0);
+  fribidi_get_bidi_types(text.data(), length, types.data());
+  fribidi_get_bracket_types(text.data(), length, types.data(), brackets.data());
+  FriBidiParType direction = FRIBIDI_PAR_ON;
+  if (fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), length, &direction,
+                                          levels.data()) == 0) {
+    std::fill(levels.begin(), levels.end(), FriBidiLevel{0});
+  }
+  std::vector<Run> runs;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (runs.empty() || runs.back().level != levels[i]) runs.push_back({i, i, levels[i]});
+    runs.back().end = i + 1;
+  }
+  FriBidiLevel highest = 0;
+  FriBidiLevel lowest_odd = std::numeric_limits<FriBidiLevel>::max();
+  for (const Run& run : runs) {
+    highest = std::max(highest, run.level);
+    if (run.level % 2 == 1) lowest_odd = std::min(lowest_odd, run.level);
+  }
+  for (FriBidiLevel level = highest; level >= lowest_odd && level > 0; --level) {
+    for (size_t i = 0; i < runs.size();) {
+      if (runs[i].level < level) {
+        ++i;
+        continue;
       }
+      size_t end = i;
+      while (end < runs.size() && runs[end].level >= level) ++end;
+      std::reverse(runs.begin() + static_cast<std::ptrdiff_t>(i),
+                   runs.begin() + static_cast<std::ptrdiff_t>(end));
+      i = end;
     }
-    line.glyphs.push_back(PlacedGlyph{index, line.width});
-    if (FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) ==
-        0) {
-      line.width += face->glyph->advance.x;
+  }
+  return runs;
+}
+
+// Shapes a line with HarfBuzz, run by run in visual order: joined and positioned glyphs,
+// right-to-left runs with their glyphs already left to right, as HarfBuzz gives them.
+Line ShapeLine(hb_font_t* font, const std::vector<char32_t>& code_points) {
+  Line line;
+  const std::vector<FriBidiChar> text(code_points.begin(), code_points.end());
+  for (const Run& run : VisualRuns(text)) {
+    const HbBufferPtr buffer(hb_buffer_create());
+    // The whole line goes in as context, so that letters join across a run's ends.
+    hb_buffer_add_utf32(buffer.get(), text.data(), static_cast<int>(text.size()),
+                        static_cast<unsigned>(run.start), static_cast<int>(run.end - run.start));
+    hb_buffer_set_direction(buffer.get(), run.level % 2 == 1 ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+    hb_buffer_guess_segment_properties(buffer.get());
+    hb_shape(font, buffer.get(), nullptr, 0);
+    unsigned count = 0;
+    const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer.get(), &count);
+    const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer.get(), &count);
+    for (unsigned i = 0; i < count; ++i) {
+      line.glyphs.push_back(PlacedGlyph{infos[i].codepoint, line.width + positions[i].x_offset,
+                                        positions[i].y_offset});
+      line.width += positions[i].x_advance;
     }
-    previous = index;
   }
   return line;
 }
@@ -372,10 +439,11 @@ bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::s
   const FT_Face face = OpenFace(path);
   if (face == nullptr) return false;
 
+  hb_font_t* const shaping = ShapingFont(path);
   std::vector<Line> lines;
   FT_Pos box_width = 0;
   for (const std::vector<char32_t>& code_points : SplitLines(DecodeUtf8(text))) {
-    lines.push_back(LayOutLine(face, code_points));
+    lines.push_back(ShapeLine(shaping, code_points));
     box_width = std::max(box_width, lines.back().width);
   }
 
@@ -395,7 +463,8 @@ bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::s
           face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
         continue;
       }
-      PathSink sink{cairo, line_x + static_cast<double>(glyph.pen_x) * scale, baseline_y, scale};
+      PathSink sink{cairo, line_x + static_cast<double>(glyph.pen_x) * scale,
+                    baseline_y - static_cast<double>(glyph.offset_y) * scale, scale};
       FT_Outline_Decompose(&face->glyph->outline, &walk, &sink);
       sink.Finish();
     }

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <limits>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "headless/text/text_outlines.h"
+#include "tests/headless/scoped_environment.h"
 #include "tests/headless/text/outline_bounds.h"
 
 namespace quorvel::headless {
@@ -33,33 +32,8 @@ constexpr double kBoldHLeft = 188;
 constexpr double kBoldHRight = 1526;
 constexpr char kDejaVuFolder[] = "/usr/share/fonts/truetype/dejavu";
 
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old;
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnvironment() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
 using test::Bounds;
+using test::ScopedEnvironment;
 using test::VertexBounds;
 
 TextLayer Layer(const std::string& text, double size = kEm) {

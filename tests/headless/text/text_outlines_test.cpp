@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/headless/scoped_environment.h"
 #include "tests/headless/text/outline_bounds.h"
 
 namespace quorvel::headless {
@@ -154,8 +155,8 @@ std::vector<Bounds> LineBounds(const TextOutlines& outlines, double line_height)
   return lines;
 }
 
-// Alignment names the edge that lines keep, for right-to-left lines too (pango would mirror it).
-// Both lines of each text end, on the named side, in the same letter.
+// Alignment names the edge that lines keep, for right-to-left lines too (pango would mirror it),
+// with either text layer. Both lines of each text end, on the named side, in the same letter.
 TEST(TextOutlines, AlignmentNamesTheEdgeOfRightToLeftLines) {
   const struct {
     const char* text;
@@ -165,18 +166,41 @@ TEST(TextOutlines, AlignmentNamesTheEdgeOfRightToLeftLines) {
       {"سلام عليكم\nسلام", TextAlignment::kRight},
       {"שלום עולם\nשלום", TextAlignment::kLeft},
   };
-  for (const auto& c : cases) {
-    TextLayer layer = Layer(c.text);
-    layer.alignment = c.alignment;
-    const std::vector<Bounds> lines =
-        LineBounds(TextOutlinesAt(layer, 0), AtSize(kAscender + kDescender, 100));
-    ASSERT_EQ(lines.size(), 2u) << c.text;
-    const bool right = c.alignment == TextAlignment::kRight;
-    EXPECT_NEAR(right ? lines[0].right : lines[0].left, right ? lines[1].right : lines[1].left, 1.0)
-        << c.text;
-    // The shorter second line lies at the named side, not across from it.
-    EXPECT_GT(right ? lines[1].left - lines[0].left : lines[0].right - lines[1].right, 50)
-        << c.text;
+  for (const char* backend : {"pango", "freetype"}) {
+    const test::ScopedEnvironment chosen("QUORVEL_TEXT_BACKEND", backend);
+    for (const auto& c : cases) {
+      TextLayer layer = Layer(c.text);
+      layer.alignment = c.alignment;
+      const std::vector<Bounds> lines =
+          LineBounds(TextOutlinesAt(layer, 0), AtSize(kAscender + kDescender, 100));
+      ASSERT_EQ(lines.size(), 2u) << backend << ": " << c.text;
+      const bool right = c.alignment == TextAlignment::kRight;
+      EXPECT_NEAR(right ? lines[0].right : lines[0].left, right ? lines[1].right : lines[1].left,
+                  1.0)
+          << backend << ": " << c.text;
+      // The shorter second line lies at the named side, not across from it.
+      EXPECT_GT(right ? lines[1].left - lines[0].left : lines[0].right - lines[1].right, 50)
+          << backend << ": " << c.text;
+    }
+  }
+}
+
+// The FreeType layer shapes and orders right-to-left and mixed lines as pango does (HarfBuzz
+// under both): the same joined glyphs in the same places.
+TEST(TextOutlines, TheFreeTypeLayerShapesAsPangoDoes) {
+  for (const char* text : {"سلام عليكم", "שלום עולם", "Ada: שלום 42"}) {
+    std::vector<double> lefts[2];
+    for (int backend = 0; backend < 2; ++backend) {
+      const test::ScopedEnvironment chosen("QUORVEL_TEXT_BACKEND",
+                                           backend == 0 ? "pango" : "freetype");
+      for (const TextOutline& outline : TextOutlinesAt(Layer(text), 0)) {
+        lefts[backend].push_back(VertexBounds({outline}).left);
+      }
+      std::sort(lefts[backend].begin(), lefts[backend].end());
+    }
+    ASSERT_FALSE(lefts[1].empty()) << text;
+    ASSERT_EQ(lefts[0].size(), lefts[1].size()) << text;
+    for (size_t i = 0; i < lefts[0].size(); ++i) EXPECT_NEAR(lefts[0][i], lefts[1][i], 0.1) << text;
   }
 }
 
