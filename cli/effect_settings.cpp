@@ -48,7 +48,7 @@ std::string OpacityControlFor(const headless::EffectInstance& instance, const st
       name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
     return {};
   }
-  const std::string opacity = name.substr(0, name.size() - suffix.size()) + " Opacity";
+  std::string opacity = name.substr(0, name.size() - suffix.size()) + " Opacity";
   for (int index = 0; index < instance.NumParams(); ++index) {
     if (instance.ParamName(index) == opacity) return opacity;
   }
