@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "cli/arguments.h"
 
+#include <cctype>
+#include <cmath>
+#include <exception>
+#include <string>
+
 #include "cli/cli_error.h"
 #include "cli/nearest_name.h"
 
@@ -14,6 +19,7 @@ const char kUsage[] =
     "  quorvel-render sheet SCENE.json -o SHEET.png --frames A-B [--columns C] [--jobs N]\n"
     "                 [--module PATH]\n"
     "  quorvel-render describe [MODULE | SCENE.json] [--module PATH]\n"
+    "  quorvel-render --version\n"
     "\n"
     "  render    renders one frame (frame 0 unless --frame), or frames A to B into numbered\n"
     "            files on N threads (default: the machine's hardware threads)\n"
@@ -22,6 +28,8 @@ const char kUsage[] =
     "            checks it against them and lists its layers and their effects' values\n"
     "  --module  the plug-in module to load (default: Quorvel.so next to quorvel-render)\n"
     "  --strict  makes a scene's warnings (characters its font lacks) errors\n"
+    "  --max-memory SIZE  the memory all frames' worlds may take at once, such as 4G\n"
+    "            (default: half the machine's memory)\n"
     "\n"
     "exit status:\n"
     "  0    done\n"
@@ -47,8 +55,37 @@ CommandName ParseCommandName(const std::string& word) {
   if (word == "sheet") return CommandName::kSheet;
   if (word == "describe") return CommandName::kDescribe;
   if (word == "help" || word == "--help" || word == "-h") return CommandName::kHelp;
+  if (word == "version" || word == "--version") return CommandName::kVersion;
   throw UsageError("unknown command '" + word + "'" +
-                   SuggestionOr(word, {"render", "sheet", "describe", "help"}, ""));
+                   SuggestionOr(word, {"render", "sheet", "describe", "help", "version"}, ""));
+}
+
+// "512M", "12G", "1.5GiB", "800000000": bytes, with K, M, G or T for powers of 1024.
+uint64_t ParseByteSize(const std::string& text, const std::string& option) {
+  size_t used = 0;
+  double number = 0;
+  try {
+    number = std::stod(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  std::string unit = text.substr(used);
+  if (unit.size() == 3 && (unit[1] == 'i' || unit[1] == 'I') &&
+      (unit[2] == 'B' || unit[2] == 'b')) {
+    unit.resize(1);
+  }
+  const std::string units = "KMGT";
+  const size_t found =
+      unit.size() == 1 ? units.find(static_cast<char>(std::toupper(unit[0]))) : std::string::npos;
+  const bool known_unit = unit.empty() || found != std::string::npos;
+  const double power = unit.empty() || !known_unit ? 0 : static_cast<double>(found + 1);
+  const double bytes = number * std::pow(1024.0, power);
+  constexpr double kSmallest = 64.0 * 1024 * 1024;  // no frame of use fits in less
+  if (used == 0 || !known_unit || !(bytes >= kSmallest) || bytes > 1e18) {
+    throw UsageError(option + " '" + text +
+                     "': expected a size of 64M or more, such as 512M or 12G");
+  }
+  return static_cast<uint64_t>(bytes);
 }
 
 // Each command takes only the options that mean something to it.
@@ -86,7 +123,16 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
   Invocation invocation;
   if (arguments.empty()) throw UsageError("no command given");
   invocation.command = ParseCommandName(arguments[0]);
-  if (invocation.command == CommandName::kHelp) return invocation;
+  if (invocation.command == CommandName::kHelp || invocation.command == CommandName::kVersion) {
+    return invocation;
+  }
+  // "render --help" asks for the usage, whatever else the line says.
+  for (const std::string& argument : arguments) {
+    if (argument == "--help" || argument == "-h") {
+      invocation.command = CommandName::kHelp;
+      return invocation;
+    }
+  }
 
   std::vector<std::string> positional;
   bool module_option = false;
@@ -117,13 +163,15 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
     } else if (option == "--module") {
       invocation.module = take_value();
       module_option = true;
+    } else if (option == "--max-memory") {
+      invocation.max_memory = ParseByteSize(take_value(), option);
     } else if (option == "--strict" && !value) {
       invocation.strict = true;
     } else if (option.size() > 1 && option[0] == '-') {
       throw UsageError("unknown option '" + option + "'" +
                        SuggestionOr(option,
                                     {"--output", "--frame", "--frames", "--jobs", "--columns",
-                                     "--module", "--strict"},
+                                     "--module", "--strict", "--max-memory"},
                                     ""));
     } else {
       positional.push_back(option);

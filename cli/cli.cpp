@@ -25,6 +25,9 @@ int RunCli(const std::vector<std::string>& arguments, Console& console) {
       case CommandName::kHelp:
         console.out << kUsage;
         return kExitSuccess;
+      case CommandName::kVersion:
+        console.out << "quorvel-render " << QUORVEL_VERSION << "\n";
+        return kExitSuccess;
     }
   } catch (const UsageError& error) {
     console.err << "quorvel-render: " << error.what() << "\n\n" << kUsage;

@@ -12,6 +12,7 @@
 
 #include "cli/cli_error.h"
 #include "cli/effect_settings.h"
+#include "headless/pixels/memory_budget.h"
 
 namespace quorvel::cli {
 namespace {
@@ -69,9 +70,23 @@ std::string ErrorCodeText(PF_Err err) {
                          : "error " + std::to_string(err);
 }
 
+std::string WorldRefusalText(const headless::WorldRefusal& refusal) {
+  const std::string size = std::to_string(refusal.width) + "x" + std::to_string(refusal.height);
+  if (refusal.reason == headless::WorldRefusal::Reason::kTooLarge) {
+    return "the box needs a " + size + " world; the host's largest is " +
+           std::to_string(PF_MAX_WORLD_WIDTH) + "x" + std::to_string(PF_MAX_WORLD_HEIGHT);
+  }
+  return "the box needs a " + size + " world (" + headless::ShownBytes(refusal.bytes) +
+         "); the memory budget of " + headless::ShownBytes(headless::MemoryBudget()) +
+         " is used up (--max-memory)";
+}
+
 std::string CommandProblem(const headless::CommandResult& result, const std::string& what) {
   std::string problem;
-  if (!result.escaped_exception.empty()) {
+  if (result.err != PF_Err_NONE && result.escaped_exception.empty() && result.world_refusal) {
+    // Why the host refused the effect's world says more than the code the effect passed on.
+    problem = WorldRefusalText(*result.world_refusal);
+  } else if (!result.escaped_exception.empty()) {
     problem = what + " let an exception out of the plug-in: " + result.escaped_exception;
   } else if (result.err != PF_Err_NONE) {
     problem = what + " failed with " + ErrorCodeText(result.err);
@@ -152,6 +167,14 @@ headless::OwnedWorld EffectSession::RenderLayer(const Layer& layer, A_long frame
 }
 
 headless::OwnedWorld EffectSession::RenderChecked(A_long frame) {
+  try {
+    return RenderLayers(frame);
+  } catch (const headless::MemoryBudgetError& error) {
+    throw CliError(std::string(error.what()) + " (--max-memory)");
+  }
+}
+
+headless::OwnedWorld EffectSession::RenderLayers(A_long frame) {
   // Bottom to top, each layer laid over what is below it.
   headless::OwnedWorld image = RenderLayer(layers_.back(), frame, layers_.size() - 1);
   for (size_t index = layers_.size() - 1; index-- > 0;) {

@@ -56,6 +56,7 @@ class EffectSession {
   };
   headless::EffectInstance& AddInstance(const headless::TextLayer& text);
   headless::OwnedWorld RenderLayer(const Layer& layer, A_long frame, size_t index);
+  headless::OwnedWorld RenderLayers(A_long frame);
 
   headless::Module module_;
   headless::Composition composition_;

@@ -41,6 +41,8 @@ FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob&
         done.fetch_add(1);
         continue;
       }
+      // A frame given up for a stop is no failure of its own.
+      if (StopRequested()) return;
       failed.store(true);
       std::lock_guard<std::mutex> lock(failures_mutex);
       outcome.failures.push_back({frame, message});
@@ -60,7 +62,7 @@ FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob&
   std::sort(outcome.failures.begin(), outcome.failures.end(),
             [](const FrameFailure& a, const FrameFailure& b) { return a.frame < b.frame; });
   outcome.done = done.load();
-  outcome.interrupted = StopRequested() && next.load() <= range.last;
+  outcome.interrupted = StopRequested() && outcome.done < range.Count();
   return outcome;
 }
 

@@ -19,7 +19,7 @@ struct FrameFailure {
 struct FrameJobsOutcome {
   A_long done = 0;
   std::vector<FrameFailure> failures;  // by frame number
-  bool interrupted = false;            // a stop was requested before every frame was taken
+  bool interrupted = false;            // a stop was requested before every frame was done
 };
 
 // Does one frame; returns an empty string on success, else what went wrong. An exception
@@ -28,7 +28,8 @@ using FrameJob = std::function<std::string(A_long frame)>;
 
 // Runs `job` for every frame of the range, in order of frame number, on `jobs` threads. No new
 // frame is taken once one has failed or a stop is requested (see interrupt.h); frames already
-// taken run to the end.
+// taken run to their end, which after a stop comes within a moment (the host gives up its
+// work), and a frame that fails after a stop counts as interrupted.
 FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob& job);
 
 // Tells the failures, one line each, and an interruption; returns the exit code of the run.

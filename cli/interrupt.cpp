@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "cli/interrupt.h"
 
-#include <atomic>
 #include <csignal>
+
+#include "headless/common/interruption.h"
 
 namespace quorvel::cli {
 namespace {
-
-// Only a lock-free atomic may be touched from a signal handler.
-std::atomic<bool> stop_requested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnStopSignal(int /*signal*/) {
   RequestStop();
@@ -31,16 +28,17 @@ void InstallInterruptHandlers() {
 #endif
 }
 
+// The host's own flag: its long work gives up when it is set.
 void RequestStop() {
-  stop_requested.store(true);
+  headless::RequestInterruption();
 }
 
 bool StopRequested() {
-  return stop_requested.load();
+  return headless::InterruptionRequested();
 }
 
 void ClearStopRequest() {
-  stop_requested.store(false);
+  headless::ClearInterruption();
 }
 
 }  // namespace quorvel::cli

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Ctrl-C (and termination) during a run: no new frame is started, frames in flight finish and
-// are written whole, and the command ends with a failure.
+// Ctrl-C (and termination) during a run: no new frame is started, the frames in flight give up
+// within a moment and are not written, and the command ends with status 130.
 #pragma once
 
 namespace quorvel::cli {

@@ -11,40 +11,46 @@
 namespace quorvel::cli {
 namespace {
 
-// Follows the parser through the document so that a key given twice can be reported with the
-// place of its object.
-class DuplicateKeyCheck {
- public:
-  explicit DuplicateKeyCheck(const std::string& file) : file_(file) {}
+// Objects and lists nest at most this deep: a scene needs a handful of levels, and copying or
+// freeing a deeper document would recurse as deep.
+constexpr size_t kMaxNesting = 100;
 
-  bool operator()(int /*depth*/, Json::parse_event_t event, Json& parsed) {
-    switch (event) {
-      case Json::parse_event_t::object_start:
-        NoteElement();
-        frames_.emplace_back(Frame{true});
-        break;
-      case Json::parse_event_t::array_start:
-        NoteElement();
-        frames_.emplace_back(Frame{false});
-        break;
-      case Json::parse_event_t::key: {
-        Frame& frame = frames_.back();
-        frame.key = parsed.get<std::string>();
-        if (!frame.keys.insert(frame.key).second) {
-          throw SceneError(file_ + ": " + Path() + ": the key \"" + frame.key +
-                           "\" is given twice");
-        }
-        break;
-      }
-      case Json::parse_event_t::value:
-        NoteElement();
-        break;
-      case Json::parse_event_t::object_end:
-      case Json::parse_event_t::array_end:
-        frames_.pop_back();
-        break;
+// "[json.exception.parse_error.101] parse error at line 2, ..." without the bracketed id.
+std::string WithoutExceptionId(const std::string& message) {
+  const size_t end = message.find("] ");
+  return end == std::string::npos ? message : message.substr(end + 2);
+}
+
+// Reads the document once as events, building nothing, in time linear in its length: a key
+// given twice in one object (one of the two would be lost) or nesting deeper than kMaxNesting is
+// a SceneError naming the place, as is a syntax error.
+class StructureCheck : public nlohmann::json_sax<Json> {
+ public:
+  explicit StructureCheck(const std::string& file) : file_(file) {}
+
+  bool null() override { return Value(); }
+  bool boolean(bool) override { return Value(); }
+  bool number_integer(number_integer_t) override { return Value(); }
+  bool number_unsigned(number_unsigned_t) override { return Value(); }
+  bool number_float(number_float_t, const string_t&) override { return Value(); }
+  bool string(string_t&) override { return Value(); }
+  bool binary(binary_t&) override { return Value(); }
+  bool start_object(std::size_t) override { return Open(true); }
+  bool start_array(std::size_t) override { return Open(false); }
+  bool end_object() override { return Close(); }
+  bool end_array() override { return Close(); }
+  bool key(string_t& key) override {
+    Frame& frame = frames_.back();
+    frame.key = key;
+    if (!frame.keys.insert(key).second) {
+      throw SceneError(file_ + ": " + Path() + ": the key \"" + key + "\" is given twice");
     }
     return true;
+  }
+  bool parse_error(std::size_t, const std::string&,
+                   const nlohmann::detail::exception& error) override {
+    // A syntax error, or a number beyond a double ("1e400") that the parser refuses.
+    throw SceneError(file_ + ": " + WithoutExceptionId(error.what()));
   }
 
  private:
@@ -57,6 +63,24 @@ class DuplicateKeyCheck {
     size_t index = 0;
     size_t elements = 0;
   };
+
+  bool Value() {
+    NoteElement();
+    return true;
+  }
+  bool Open(bool object) {
+    NoteElement();
+    if (frames_.size() >= kMaxNesting) {
+      throw SceneError(file_ + ": objects and lists nest deeper than " +
+                       std::to_string(kMaxNesting) + " levels");
+    }
+    frames_.emplace_back(object);
+    return true;
+  }
+  bool Close() {
+    frames_.pop_back();
+    return true;
+  }
 
   // A value, object or list starting inside a list is its next element.
   void NoteElement() {
@@ -82,12 +106,6 @@ class DuplicateKeyCheck {
   std::string file_;
   std::vector<Frame> frames_;
 };
-
-// "[json.exception.parse_error.101] parse error at line 2, ..." without the bracketed id.
-std::string WithoutExceptionId(const std::string& message) {
-  const size_t end = message.find("] ");
-  return end == std::string::npos ? message : message.substr(end + 2);
-}
 
 const char* TypeName(const Json& value) {
   if (value.is_object()) return "an object";
@@ -133,10 +151,13 @@ PF_Pixel ReadHexColor(const JsonPlace& place) {
 }  // namespace
 
 Json ParseJsonText(const std::string& text, const std::string& file) {
+  // The check first: nlohmann's own duplicate handling needs a parse callback, which rescans an
+  // array at the end of each of its objects (quadratic in a long list of keyframes).
+  StructureCheck check(file);
+  Json::sax_parse(text, &check);
   try {
-    return Json::parse(text, DuplicateKeyCheck(file));
+    return Json::parse(text);
   } catch (const Json::exception& error) {
-    // A syntax error, or a number beyond a double ("1e400") that the parser refuses.
     throw SceneError(file + ": " + WithoutExceptionId(error.what()));
   }
 }

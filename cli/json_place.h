@@ -92,6 +92,9 @@ bool IsKeyframeList(const Json& value);
 // cubic Bézier [x1, y1, x2, y2] (CSS cubic-bezier), checked by the keyframe model.
 headless::Easing ReadEasing(const JsonPlace& place);
 
+// The most keys one value takes: far beyond any animation, short of what exhausts memory.
+inline constexpr size_t kMaxKeys = 1000000;
+
 // Whether keys of a value may say how it travels to the next: text and choices always hold.
 enum class KeyEasing { kAllowed, kRefused };
 
@@ -104,6 +107,10 @@ headless::Animated<Value> ReadKeyframes(const JsonPlace& place, ReadValue read_v
   if (!place.value().is_array() || place.value().empty()) {
     place.Fail(
         "expected a value or a non-empty list of keyframes [{\"t\": seconds, \"v\": value}]");
+  }
+  if (place.value().size() > kMaxKeys) {
+    place.Fail(std::to_string(place.value().size()) + " keyframes; at most " +
+               std::to_string(kMaxKeys) + " are taken for one value");
   }
   std::vector<typename headless::Animated<Value>::Key> keys;
   for (size_t index = 0; index < place.value().size(); ++index) {

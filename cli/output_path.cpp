@@ -55,6 +55,14 @@ std::filesystem::path OutputPattern::ForFrame(A_long frame) const {
   return before_ + number + after_;
 }
 
+headless::OutputTarget CheckedOutput(const std::filesystem::path& path) {
+  headless::OutputTarget target;
+  headless::FileStatus status = headless::ResolveOutput(path, target);
+  if (status) status = headless::CheckWritable(target);
+  if (!status) throw CliError(status.message);
+  return target;
+}
+
 A_long ParseFrameNumber(const std::string& text, const std::string& option) {
   constexpr size_t kMaxDigits = 9;  // below 2^31 whatever the digits
   if (text.empty() || text.size() > kMaxDigits) {
@@ -78,8 +86,15 @@ FrameRange ParseFrameRange(const std::string& text, const std::string& option) {
     const A_long frame = ParseFrameNumber(text, option);
     return {frame, frame};
   }
-  const FrameRange range{ParseFrameNumber(text.substr(0, dash), option),
-                         ParseFrameNumber(text.substr(dash + 1), option)};
+  FrameRange range{};
+  try {
+    range = {ParseFrameNumber(text.substr(0, dash), option),
+             ParseFrameNumber(text.substr(dash + 1), option)};
+  } catch (const UsageError&) {
+    // Told about the whole value: a part alone ("" of "-5-3") says nothing.
+    throw UsageError(option + " '" + text +
+                     "': expected a frame N or frames A-B, whole numbers from 0");
+  }
   if (range.last < range.first) {
     throw UsageError(option + " '" + text + "': the first frame comes after the last");
   }

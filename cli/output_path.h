@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "headless/image/file_output.h"
 #include "hostapi/host_api.h"
 
 namespace quorvel::cli {
@@ -28,6 +29,15 @@ class OutputPattern {
   bool has_field_ = false;
   int width_ = 0;
 };
+
+// Where an output goes (headless::ResolveOutput), checked for writing before any rendering
+// starts (missing folders are made); CliError when it cannot be written.
+headless::OutputTarget CheckedOutput(const std::filesystem::path& path);
+
+// True for "-o -": standard output.
+inline bool IsStandardOutput(const std::string& output) {
+  return output == "-";
+}
 
 // An inclusive range of frame numbers, "12-40" or a single "7".
 struct FrameRange {

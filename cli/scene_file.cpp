@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <limits>
 #include <optional>
 #include <sstream>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -69,7 +71,8 @@ std::optional<Fraction> AsFraction(double number) {
 // in that exact form, as hosts keep them; 2997/100 would drift from the footage's clock.
 std::optional<Fraction> AsVideoRate(double rate) {
   const double whole_rate = std::round(rate * 1.001);
-  if (std::fabs(whole_rate * 1000.0 / 1001.0 - rate) < 0.005) {
+  // Only from just below: 2.002 is no video rate (its nearest, 1.998, lies below the number).
+  if (rate < whole_rate && std::fabs(whole_rate * 1000.0 / 1001.0 - rate) < 0.005) {
     return Fraction{static_cast<int64_t>(whole_rate) * 1000, 1001};
   }
   return std::nullopt;
@@ -381,8 +384,15 @@ SceneFile ParseSceneFile(const std::string& text, const std::string& file) {
 }
 
 SceneFile LoadSceneFile(const std::filesystem::path& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    throw SceneError(path.string() + ": is a folder, not a scene file");
+  }
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw SceneError(path.string() + ": cannot open the scene file");
+  if (!in) {
+    throw SceneError(path.string() +
+                     ": cannot open the scene file: " + std::generic_category().message(errno));
+  }
   std::ostringstream text;
   text << in.rdbuf();
   if (in.bad()) throw SceneError(path.string() + ": cannot read the scene file");

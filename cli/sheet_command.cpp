@@ -11,11 +11,13 @@
 #include "cli/cli_error.h"
 #include "cli/effect_session.h"
 #include "cli/frame_jobs.h"
+#include "cli/output_path.h"
 #include "cli/progress.h"
 #include "cli/scene_file.h"
 #include "headless/common/cairo_handles.h"
 #include "headless/composition/frame_render.h"
 #include "headless/image/png_output.h"
+#include "headless/pixels/memory_budget.h"
 #include "headless/pixels/world.h"
 #include "headless/text/freetype_text.h"
 #if QUORVEL_HAVE_PANGO
@@ -190,8 +192,10 @@ void DrawLabels(cairo_t* cairo, const SheetLayout& layout, const FrameRange& ran
 int RunSheet(const Invocation& invocation, Console& console) {
   const SceneFile scene_file = LoadSceneFile(invocation.scene);
   ReportSceneWarnings(scene_file, invocation.strict, console.err);
+  if (invocation.max_memory) headless::SetMemoryBudget(*invocation.max_memory);
   const FrameRange range = CheckFramesInScene(scene_file, *invocation.frames);
   const std::filesystem::path path = invocation.output;
+  CheckedOutput(path);
 
   EffectSession session(invocation.module.empty() ? DefaultModulePath() : invocation.module,
                         scene_file);
@@ -236,12 +240,9 @@ int RunSheet(const Invocation& invocation, Console& console) {
 
   DrawLabels(sheet_cairo.get(), layout, range);
   const headless::OwnedWorld world = ToWorld(sheet.get());
-  if (path.has_parent_path()) {
-    std::error_code ignored;
-    std::filesystem::create_directories(path.parent_path(), ignored);
-  }
   const headless::FileStatus written = headless::WritePng(world.world(), path);
   if (!written) throw CliError(written.message);
+  if (IsStandardOutput(invocation.output)) return kExitSuccess;
   console.out << "wrote " << path.string() << " (" << range.Count() << " frames, " << layout.width
               << "x" << layout.height << ")\n";
   return kExitSuccess;

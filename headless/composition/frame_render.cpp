@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "headless/common/interruption.h"
 #include "headless/pixels/fill.h"
 #include "headless/pixels/transfer.h"
 #include "headless/pixels/transform.h"
@@ -110,7 +111,7 @@ OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& l
     }
   };
   add(first);
-  for (size_t i = 1; i < samples.size(); ++i) {
+  for (size_t i = 1; i < samples.size() && !InterruptionRequested(); ++i) {
     add(LayerPixels(composition, layer, options, samples[i]));
   }
   const auto count = static_cast<unsigned>(samples.size());

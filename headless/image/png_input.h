@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "headless/image/png_output.h"
+#include "headless/image/file_output.h"
 #include "headless/pixels/world.h"
 
 namespace quorvel::headless {

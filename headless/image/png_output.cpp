@@ -1,24 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "headless/image/png_output.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
-#include <random>
-#include <system_error>
+#include <string>
 
 #include "headless/common/cairo_handles.h"
+#include "headless/common/interruption.h"
 #include "headless/pixels/composite.h"
 #include "headless/pixels/world.h"
 
 namespace quorvel::headless {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // The world in cairo's premultiplied 0xAARRGGBB words, flattened over the background if any.
 CairoSurfacePtr ToSurface(const PF_EffectWorld& world, const std::optional<PF_Pixel>& background) {
@@ -49,58 +41,37 @@ CairoSurfacePtr ToSurface(const PF_EffectWorld& world, const std::optional<PF_Pi
   return surface;
 }
 
-cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned int length) {
-  return std::fwrite(data, 1, length, static_cast<std::FILE*>(closure)) == length
-             ? CAIRO_STATUS_SUCCESS
-             : CAIRO_STATUS_WRITE_ERROR;
-}
-
-// A name in the same folder (so that the rename stays on one file system) that no other
-// writer picks.
-std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
-  thread_local std::mt19937_64 random{std::random_device{}()};
-  return path.parent_path() /
-         ("." + path.filename().string() + "." + std::to_string(random()) + ".partial");
+cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
+  if (InterruptionRequested()) return CAIRO_STATUS_WRITE_ERROR;
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
 }
 
 }  // namespace
 
-FileStatus WritePng(const PF_EffectWorld& world, const std::filesystem::path& path,
-                    const std::optional<PF_Pixel>& background) {
+FileStatus EncodePng(const PF_EffectWorld& world, const std::optional<PF_Pixel>& background,
+                     std::string& bytes) {
   if (!IsUsableWorld(&world)) return FileStatus::Failure("the world has no usable pixels");
-  if (!path.has_filename()) return FileStatus::Failure("'" + path.string() + "' names no file");
-
   const CairoSurfacePtr surface = ToSurface(world, background);
-  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+  cairo_status_t status = cairo_surface_status(surface.get());
+  if (status == CAIRO_STATUS_SUCCESS) {
+    bytes.clear();
+    status = cairo_surface_write_to_png_stream(surface.get(), AppendBytes, &bytes);
+  }
+  if (status != CAIRO_STATUS_SUCCESS) {
     return FileStatus::Failure(std::string("cannot make the image: ") +
-                               cairo_status_to_string(cairo_surface_status(surface.get())));
-  }
-
-  const std::filesystem::path temporary = TemporaryPathFor(path);
-  File file(std::fopen(temporary.string().c_str(), "wb"));
-  if (!file) {
-    // The file the user named, and why: the temporary beside it is this writer's own affair.
-    const std::error_code reason(errno, std::generic_category());
-    return FileStatus::Failure("cannot write '" + path.string() + "': " + reason.message());
-  }
-  const cairo_status_t written =
-      cairo_surface_write_to_png_stream(surface.get(), WriteToFile, file.get());
-  const bool closed = std::fclose(file.release()) == 0;
-
-  std::error_code error;
-  if (written != CAIRO_STATUS_SUCCESS || !closed) {
-    std::filesystem::remove(temporary, error);
-    return FileStatus::Failure("cannot write '" + path.string() + "': " +
-                               (written != CAIRO_STATUS_SUCCESS ? cairo_status_to_string(written)
-                                                                : "the file did not close"));
-  }
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    return FileStatus::Failure("cannot write '" + path.string() + "': " + error.message());
+                               cairo_status_to_string(status));
   }
   return {};
+}
+
+FileStatus WritePng(const PF_EffectWorld& world, const std::filesystem::path& path,
+                    const std::optional<PF_Pixel>& background) {
+  OutputTarget target;
+  if (FileStatus resolved = ResolveOutput(path, target); !resolved) return resolved;
+  std::string bytes;
+  if (FileStatus encoded = EncodePng(world, background, bytes); !encoded) return encoded;
+  return WriteOutput(target, bytes);
 }
 
 }  // namespace quorvel::headless

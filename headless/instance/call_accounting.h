@@ -19,6 +19,12 @@ inline void NoteUnbalancedRelease() {
   if (CallContext* call = CurrentCall()) call->ledger.NoteUnbalancedRelease();
 }
 
+// Keeps why a world was refused, when it is the command's first refusal.
+inline void NoteWorldRefusal(const WorldRefusal& refusal) {
+  CallContext* call = CurrentCall();
+  if (call != nullptr && !call->world_refusal) call->world_refusal = refusal;
+}
+
 // Counts one call of that kind; the error it must fail with, or PF_Err_NONE.
 inline PF_Err InjectedFault(FailingCall kind) {
   CallContext* call = CurrentCall();

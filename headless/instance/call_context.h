@@ -105,6 +105,16 @@ class CallLog {
   std::vector<std::string> entries_;
 };
 
+// Why the host refused a world the plug-in asked for: larger than its largest world, or more
+// than what is left of the memory budget.
+struct WorldRefusal {
+  enum class Reason { kTooLarge, kOverBudget };
+  Reason reason = Reason::kTooLarge;
+  A_long width = 0;
+  A_long height = 0;
+  uint64_t bytes = 0;
+};
+
 struct CallContext {
   EffectInstance* instance = nullptr;
   PF_Cmd command = -1;  // the command in progress; -1 outside any (plain host calls in tests)
@@ -118,6 +128,8 @@ struct CallContext {
   int64_t transfer_rect_ns = 0;
   int64_t world_ns = 0;  // making, clearing and disposing of worlds
   int64_t iterate_ns = 0;
+  // The first world refused in the command (worlds are asked for on the command's thread).
+  std::optional<WorldRefusal> world_refusal;
 
   // Counts one call of that kind and returns the error it must fail with, or 0.
   PF_Err NextCall(FailingCall call);

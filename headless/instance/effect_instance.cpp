@@ -158,6 +158,7 @@ CommandResult EffectInstance::RunCommand(PF_Cmd command, PF_ParamDef** params, P
   result.timing.transfer_rect_ns = context.transfer_rect_ns;
   result.timing.world_ns = context.world_ns;
   result.timing.iterate_ns = context.iterate_ns;
+  result.world_refusal = context.world_refusal;
   if (!result.escaped_exception.empty()) result.err = PF_Err_INTERNAL_STRUCT_DAMAGED;
   result.held = context.ledger;
 

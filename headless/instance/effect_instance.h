@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,6 +73,8 @@ struct CommandResult {
   // err is then PF_Err_INTERNAL_STRUCT_DAMAGED.
   std::string escaped_exception;
   CommandTiming timing;
+  // Why the host refused a world the plug-in asked for, if it did.
+  std::optional<WorldRefusal> world_refusal;
 };
 
 class EffectInstance {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "headless/common/interruption.h"
 #include "headless/instance/call_accounting.h"
 #include "headless/pixels/fill.h"
 #include "headless/pixels/world.h"
@@ -22,6 +23,7 @@ PF_Err IterateRows(const PF_EffectWorld* src, const PF_Rect& rows, A_long y0, A_
   if (src == nullptr) {
     // In place: nothing but the call per pixel.
     for (A_long y = y0; y < y1; ++y) {
+      if (InterruptionRequested()) return PF_Interrupt_CANCEL;
       PF_Pixel* row = WorldRow(dst, y);
       for (A_long x = rows.left; x < rows.right; ++x) {
         if (const PF_Err err = pix_fn(refcon, x, y, row + x, row + x)) return err;
@@ -34,6 +36,7 @@ PF_Err IterateRows(const PF_EffectWorld* src, const PF_Rect& rows, A_long y0, A_
   const A_long src_right = std::min(src->width, rows.right);
   PF_Pixel outside{};
   for (A_long y = y0; y < y1; ++y) {
+    if (InterruptionRequested()) return PF_Interrupt_CANCEL;
     PF_Pixel* out_row = WorldRow(dst, y);
     PF_Pixel* in_row = y < src->height ? WorldRow(*src, y) : nullptr;
     for (A_long x = rows.left; x < rows.right; ++x) {

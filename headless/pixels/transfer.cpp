@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "headless/common/interruption.h"
 #include "headless/instance/call_accounting.h"
 #include "headless/pixels/composite.h"
 #include "headless/pixels/world.h"
@@ -62,6 +63,7 @@ PF_Err TransferRect(PF_ProgPtr, PF_Quality, PF_ModeFlags mode_flags, PF_Field,
     return PF_Err_OUT_OF_MEMORY;
   }
   for (int64_t band_top = top; band_top < bottom; band_top += band_rows) {
+    if (InterruptionRequested()) return PF_Interrupt_CANCEL;
     const int64_t band_bottom = std::min(band_top + band_rows, bottom);
     layer.bounds = {static_cast<A_long>(left + shift_x), static_cast<A_long>(band_top + shift_y),
                     static_cast<A_long>(right + shift_x),

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "headless/common/interruption.h"
 #include "headless/common/sanitizers.h"
 #include "headless/instance/call_accounting.h"
 #include "headless/pixels/composite.h"
@@ -225,6 +226,7 @@ PF_Err Resample(const PF_EffectWorld& src, bool straight, PF_Quality quality,
   SourceWindow window(src, straight, quality);
   bool reaches_source = false;
   for (A_long band_top = bounds.top; band_top < bounds.bottom; band_top += band_rows) {
+    if (InterruptionRequested()) return PF_Interrupt_CANCEL;
     if ((band_top - bounds.top) % group_rows == 0) {
       const A_long group_bottom = std::min(band_top + group_rows, bounds.bottom);
       A_long first = src.height;
@@ -326,6 +328,7 @@ PF_Err ResampleOver(const PF_EffectWorld& src, bool straight, PF_Quality quality
   const PF_Rect& reach = placement.reach;
   SourceWindow window(src, straight, quality);
   for (A_long band_top = reach.top; band_top < reach.bottom; band_top += kWindowRows) {
+    if (InterruptionRequested()) return PF_Interrupt_CANCEL;
     const A_long band_bottom = std::min(band_top + kWindowRows, reach.bottom);
     auto [first, last] = SourceRowsFor(placement, band_top, band_bottom, src.height);
     if (first >= last) continue;  // every sample of the band lies outside the source

@@ -11,6 +11,7 @@
 
 #include "headless/instance/call_accounting.h"
 #include "headless/pixels/kept_memory.h"
+#include "headless/pixels/memory_budget.h"
 
 namespace quorvel::headless {
 namespace {
@@ -95,10 +96,30 @@ bool IsUsableWorld(const PF_EffectWorld* world) {
 PF_Err AllocateWorld(A_long width, A_long height, bool clear, WorldOwner owner,
                      PF_EffectWorld& world) {
   world = PF_EffectWorld{};
-  if (!SizeInRange(width, height)) return PF_Err_BAD_CALLBACK_PARAM;
+  if (!SizeInRange(width, height)) {
+    if (owner == WorldOwner::kPlugin &&
+        (width > PF_MAX_WORLD_WIDTH || height > PF_MAX_WORLD_HEIGHT)) {
+      NoteWorldRefusal({WorldRefusal::Reason::kTooLarge, width, height, 0});
+    }
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
 
   const A_long rowbytes = WorldRowBytes(width);
   const size_t bytes = static_cast<size_t>(rowbytes) * static_cast<size_t>(height);
+  if (!TakeFromMemoryBudget(bytes)) {
+    if (owner == WorldOwner::kPlugin) {
+      NoteWorldRefusal({WorldRefusal::Reason::kOverBudget, width, height, bytes});
+    }
+    return PF_Err_OUT_OF_MEMORY;
+  }
+  // Whatever fails from here gives the budget back.
+  struct BudgetGuard {
+    size_t bytes;
+    bool kept = false;
+    ~BudgetGuard() {
+      if (!kept) GiveBackToMemoryBudget(bytes);
+    }
+  } guard{bytes};
   size_t capacity = bytes;
   // Memory a disposed world left behind is cheaper than fresh memory (see kept_memory.h).
   void* data = TakeKeptMemory(bytes, capacity);
@@ -115,6 +136,7 @@ PF_Err AllocateWorld(A_long width, A_long height, bool clear, WorldOwner owner,
     return PF_Err_OUT_OF_MEMORY;
   }
 
+  guard.kept = true;
   world.world_flags = PF_WorldFlag_WRITEABLE;
   world.data = static_cast<PF_PixelPtr>(data);
   world.rowbytes = rowbytes;
@@ -129,6 +151,7 @@ PF_Err FreeWorld(WorldOwner owner, PF_EffectWorld& world) {
   const size_t capacity =
       world.data != nullptr ? WorldRegistry::Instance().Remove(world, owner) : 0;
   if (capacity == 0) return PF_Err_BAD_CALLBACK_PARAM;
+  GiveBackToMemoryBudget(static_cast<size_t>(world.rowbytes) * static_cast<size_t>(world.height));
   KeepMemory(world.data, capacity);
   world = PF_EffectWorld{};
   return PF_Err_NONE;
@@ -143,7 +166,17 @@ OwnedWorld::OwnedWorld(A_long width, A_long height) {
   if (err == PF_Err_BAD_CALLBACK_PARAM) {
     throw std::invalid_argument("world size " + SizeText(width, height) + " is out of range");
   }
-  if (err != PF_Err_NONE) throw std::bad_alloc();
+  if (err == PF_Err_NONE) return;
+  // Out of memory: the budget's doing when the world would not fit in it even now.
+  const uint64_t bytes =
+      static_cast<uint64_t>(WorldRowBytes(width)) * static_cast<uint64_t>(height);
+  if (!TakeFromMemoryBudget(bytes)) {
+    throw MemoryBudgetError("a " + SizeText(width, height) + " world (" + ShownBytes(bytes) +
+                            ") is more than what is left of the memory budget of " +
+                            ShownBytes(MemoryBudget()));
+  }
+  GiveBackToMemoryBudget(bytes);
+  throw std::bad_alloc();
 }
 
 OwnedWorld::~OwnedWorld() {

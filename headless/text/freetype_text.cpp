@@ -212,12 +212,12 @@ struct Line {
 // HarfBuzz's view of a face: it shapes in font units (its default scale is the em), integers
 // that are the same on every platform. Kept, as the faces are, for the life of the process.
 hb_font_t* ShapingFont(const std::string& path) {
-  static std::map<std::string, hb_font_t*> fonts;
+  static std::map<std::string, HbFontPtr> fonts;
   const auto found = fonts.find(path);
-  if (found != fonts.end()) return found->second;
+  if (found != fonts.end()) return found->second.get();
   const HbBlobPtr blob(hb_blob_create_from_file(path.c_str()));
   const HbFacePtr face(hb_face_create(blob.get(), 0));
-  return fonts.emplace(path, hb_font_create(face.get())).first->second;
+  return fonts.emplace(path, HbFontPtr(hb_font_create(face.get()))).first->second.get();
 }
 
 // A stretch of a line at one bidirectional embedding level, in logical order.

@@ -142,6 +142,9 @@ TEST_F(Program, HelpShowsTheCommandsAndTheExitStatuses) {
   EXPECT_THAT(run.out, HasSubstr("\n  1    failed"));
   EXPECT_THAT(run.out, HasSubstr("\n  2    a command line"));
   EXPECT_THAT(run.out, HasSubstr("\n  130  interrupted"));
+  // After a command too, and the version.
+  EXPECT_EQ(Run({"render", "--help"}).out, run.out);
+  EXPECT_THAT(Run({"--version"}).out, HasSubstr("quorvel-render 1."));
 }
 
 TEST_F(Program, DescribeListsTheControlsWithTheirDefaultsAndRanges) {

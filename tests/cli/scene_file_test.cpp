@@ -76,6 +76,10 @@ TEST(SceneFile, TakesVideoRatesExactly) {
   const SceneFile film = Parse(R"({"composition": {"fps": "24000/1001"}})");
   EXPECT_EQ(film.composition.time_scale, 24000u);
   EXPECT_EQ(film.composition.frame_duration, 1001);
+  // Just above a whole number is no video rate: 2.002 stays 1001/500, 1.003 stays 1003/1000.
+  const SceneFile above = Parse(R"({"composition": {"fps": 2.002}})");
+  EXPECT_EQ(above.composition.time_scale, 1001u);
+  EXPECT_EQ(above.composition.frame_duration, 500);
 }
 
 TEST(SceneFile, CountsTimeInAtLeastAHundredUnitsAFrame) {
@@ -259,7 +263,9 @@ TEST(SceneFileErrors, NameTheFileThatCannotBeOpened) {
         try {
           LoadSceneFile("/nonexistent/scene.json");
         } catch (const SceneError& error) {
-          EXPECT_STREQ(error.what(), "/nonexistent/scene.json: cannot open the scene file");
+          EXPECT_STREQ(error.what(),
+                       "/nonexistent/scene.json: cannot open the scene file: No such file or "
+                       "directory");
           throw;
         }
       },

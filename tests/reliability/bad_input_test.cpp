@@ -119,7 +119,7 @@ TEST_F(BadInput, EmptySceneFileIsRefused) {
 }
 
 TEST_F(BadInput, DirectoryInsteadOfSceneFileIsRefused) {
-  ExpectRefused({"render", (dir_ / "in").string(), "-o", Out()});
+  ExpectRefused({"render", (dir_ / "in").string(), "-o", Out()}, "is a folder, not a scene file");
 }
 
 TEST_F(BadInput, MissingSceneFileIsRefused) {
@@ -150,8 +150,8 @@ TEST_F(BadInput, HugeCompositionSizeIsRefused) {
 
 TEST_F(BadInput, HugeFontSizeIsRefused) {
   ExpectRefused(
-      {"render", Write("font.json", R"({"layer": {"font_size": 1e300}})").string(), "-o", Out()},
-      "font_size");
+      {"render", Write("font.json", R"({"layer": {"size": 1e300}})").string(), "-o", Out()},
+      "layer.size: 1e+300 is outside 0..10000");
 }
 
 TEST_F(BadInput, HugeFrameNumberIsRefused) {
@@ -178,6 +178,81 @@ TEST_F(BadInput, UnknownKeyIsRefused) {
 TEST_F(BadInput, ModuleThatIsNoPlugInIsRefused) {
   const fs::path scene = Write("ok.json", Scene("demo.json"));
   ExpectRefused({"render", scene.string(), "-o", Out(), "--module", scene.string()});
+}
+
+// Hostile files and sizes: each refused with what is wrong, before anything is written.
+TEST_F(BadInput, HostileScenesArgumentsAndSizesAreRefusedWithWhy) {
+  const std::string demo = Write("ok.json", Scene("demo.json")).string();
+  // A box of 47264x2188 pixels: 16 wide letters at 3000 pixels.
+  const std::string wide = Write("wide.json", R"({"composition": {"width": 64, "height": 64},
+                              "layer": {"text": "WWWWWWWWWWWWWWWW", "size": 3000}})")
+                               .string();
+  const std::string four_k = Write("4k.json", R"({"composition": {"width": 3840, "height": 2160},
+                            "layer": {"text": "Four K", "size": 900}})")
+                                 .string();
+  fs::create_directories(dir_ / "blocked");
+  std::ofstream(dir_ / "blocked" / "file") << "not a folder";
+  const struct {
+    std::vector<std::string> args;
+    const char* mentions;
+  } cases[] = {
+      {{"render",
+        Write("deep.json",
+              "{\"effect\": " + std::string(100000, '[') + std::string(100000, ']') + "}")
+            .string(),
+        "-o", Out()},
+       "objects and lists nest deeper than 100 levels"},
+      {{"render", demo, "-o", Out("f_%d.png"), "--frames", "-5-3"}, "--frames '-5-3': expected"},
+      {{"render", demo, "-o", (dir_ / "out").string()}, "it is a folder"},
+      // The output is checked first: the module is never loaded.
+      {{"render", demo, "-o", (dir_ / "blocked" / "file" / "x.png").string(), "--module",
+        "/nonexistent/Quorvel.so"},
+       "cannot write"},
+      {{"render", wide, "-o", Out()},
+       "frame 0: the box needs a 47264x2188 world; the host's largest is 30000x30000"},
+      {{"render", four_k, "-o", Out(), "--max-memory", "64M"},
+       "; the memory budget of 64 MiB is used up (--max-memory)"},
+  };
+  for (const auto& c : cases) ExpectRefused(c.args, c.mentions);
+}
+
+// Outputs that are no regular files: a device stays a device, a link leads to what is written,
+// "-" is standard output.
+TEST_F(BadInput, OutputsAreWrittenWhereTheyLead) {
+  const std::string demo = Write("ok.json", Scene("demo.json")).string();
+  const ProgramRun null = Render({"render", demo, "-o", "/dev/null"});
+  EXPECT_EQ(null.exit_code, 0) << null.err;
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  const ProgramRun full = Render({"render", demo, "-o", "/dev/full"});
+  EXPECT_EQ(full.exit_code, 1);
+  EXPECT_NE(full.err.find("cannot write '/dev/full': No space left on device"), std::string::npos)
+      << full.err;
+  fs::create_symlink("target.png", dir_ / "out" / "link.png");
+  ASSERT_EQ(Render({"render", demo, "-o", Out("link.png")}).exit_code, 0);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "out" / "link.png"));
+  EXPECT_EQ(ReadAll(dir_ / "out" / "target.png").substr(1, 3), "PNG");
+  const ProgramRun piped = Render({"render", demo, "-o", "-"});
+  EXPECT_EQ(piped.exit_code, 0) << piped.err;
+  EXPECT_EQ(piped.out.substr(1, 3), "PNG");
+}
+
+// Ctrl-C in the middle of one long frame (8K, motion-blurred: about 10 s whole) ends it within a
+// moment, with status 130 and nothing written.
+TEST_F(BadInput, CtrlCEndsALongFrameWithNothingWritten) {
+  const std::string scene = Write("8k.json", R"({
+    "composition": {"width": 7680, "height": 4320, "motion_blur": true},
+    "layer": {"text": "Eight K", "size": 900, "motion_blur": true,
+              "position": [{"t": 0, "v": [200, 800]}, {"t": 1, "v": [3200, 900]}]},
+    "effect": {"Expansion Uniform": 200, "Rotation": [{"t": 0, "v": -20}, {"t": 1, "v": 20}]}})")
+                                .string();
+  const std::string command = "timeout 60 " + Quoted(QUORVEL_RENDER_PATH) + " render " +
+                              Quoted(scene) + " -o " + Quoted(Out()) + " --frame 5 2>" +
+                              Quoted((dir_ / "stderr").string()) + " & pid=$!; sleep 1.5; " +
+                              "kill -INT $pid; wait $pid";
+  const int status = std::system(("sh -c " + Quoted(command)).c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130) << ReadAll(dir_ / "stderr");
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
 }
 
 TEST_F(BadInput, UnknownCommandIsRefused) {
