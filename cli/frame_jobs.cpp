@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -32,6 +33,8 @@ FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob&
       std::string message;
       try {
         message = job(frame);
+      } catch (const FrameSkipped&) {
+        continue;
       } catch (const std::exception& error) {
         message = error.what();
       } catch (...) {
@@ -64,6 +67,32 @@ FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob&
   outcome.done = done.load();
   outcome.interrupted = StopRequested() && outcome.done < range.Count();
   return outcome;
+}
+
+bool FrameOrder::WaitTurn(A_long frame) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  // A stop comes from a signal handler, which cannot notify: look for it now and then.
+  while (!turn_.wait_for(lock, std::chrono::milliseconds(50),
+                         [&] { return abandoned_ || next_ == frame; })) {
+    if (StopRequested()) return false;
+  }
+  return !abandoned_ && !StopRequested();
+}
+
+void FrameOrder::Passed() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++next_;
+  }
+  turn_.notify_all();
+}
+
+void FrameOrder::Abandon() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    abandoned_ = true;
+  }
+  turn_.notify_all();
 }
 
 int ReportFrameJobs(const FrameJobsOutcome& outcome, A_long total, Console& console) {

@@ -2,7 +2,9 @@
 // A range of frames worked on by several threads, each frame its own job.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,8 +25,31 @@ struct FrameJobsOutcome {
 };
 
 // Does one frame; returns an empty string on success, else what went wrong. An exception
-// escaping it counts as that frame's failure.
+// escaping it counts as that frame's failure, but FrameSkipped, which a job throws for a frame
+// it gives up because another frame failed, counts as neither done nor failed.
 using FrameJob = std::function<std::string(A_long frame)>;
+struct FrameSkipped {};
+
+// Lets frames rendered on several threads pass one at a time in order of frame number, as an
+// encoder takes them: a thread waits for its frame's turn, and the run stops waiting for good
+// when a frame is abandoned or a stop is requested.
+class FrameOrder {
+ public:
+  explicit FrameOrder(A_long first) : next_(first) {}
+
+  // Waits for the frame's turn; false when it will not come.
+  bool WaitTurn(A_long frame);
+  // The frame has passed: the next one's turn.
+  void Passed();
+  // No frame after this one will pass.
+  void Abandon();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable turn_;
+  A_long next_;
+  bool abandoned_ = false;
+};
 
 // Runs `job` for every frame of the range, in order of frame number, on `jobs` threads. No new
 // frame is taken once one has failed or a stop is requested (see interrupt.h); frames already

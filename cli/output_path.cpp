@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "cli/output_path.h"
 
+#include <cctype>
+
 #include "cli/cli_error.h"
 
 namespace quorvel::cli {
@@ -53,6 +55,31 @@ std::filesystem::path OutputPattern::ForFrame(A_long frame) const {
     number.insert(0, static_cast<size_t>(width_) - number.size(), '0');
   }
   return before_ + number + after_;
+}
+
+std::optional<headless::VideoFormat> OutputFormatOf(const std::string& name) {
+  if (IsStandardOutput(name)) return std::nullopt;
+  headless::OutputTarget target;
+  // A device takes the PNG whatever it is called; what cannot be written at all (a folder) is
+  // told as such when the output is checked.
+  if (!headless::ResolveOutput(name, target) ||
+      target.kind == headless::OutputTarget::Kind::kStream) {
+    return std::nullopt;
+  }
+  const std::filesystem::path path(name);
+  if (const auto video = headless::VideoFormatFor(path)) {
+    if (!headless::VideoOutputAvailable()) {
+      throw UsageError(name + ": this build writes no video (it has no FFmpeg); use .png");
+    }
+    return video;
+  }
+  std::string extension = path.extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension != ".png") {
+    throw UsageError(path.filename().string() +
+                     ": unsupported output; use .png, .mov, .webm or .mp4");
+  }
+  return std::nullopt;
 }
 
 headless::OutputTarget CheckedOutput(const std::filesystem::path& path) {

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "headless/image/file_output.h"
+#include "headless/video/video_output.h"
 #include "hostapi/host_api.h"
 
 namespace quorvel::cli {
@@ -33,6 +35,11 @@ class OutputPattern {
 // Where an output goes (headless::ResolveOutput), checked for writing before any rendering
 // starts (missing folders are made); CliError when it cannot be written.
 headless::OutputTarget CheckedOutput(const std::filesystem::path& path);
+
+// What an output name asks for: PNG images (files named .png, devices, standard output, none
+// returned) or a video by its extension (.mov, .webm, .mp4); a UsageError names the formats for
+// anything else.
+std::optional<headless::VideoFormat> OutputFormatOf(const std::string& name);
 
 // True for "-o -": standard output.
 inline bool IsStandardOutput(const std::string& output) {

@@ -1,43 +1,94 @@
 // SPDX-License-Identifier: MIT
 #include "cli/progress.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace quorvel::cli {
 namespace {
 
-constexpr int kBarWidth = 30;
+constexpr int kDefaultColumns = 80;
+constexpr int kSmallestBar = 5;
+
+// "0:07", "12:40", "1:02:03".
+std::string ShownDuration(double seconds) {
+  const auto whole = static_cast<long long>(seconds + 0.5);
+  char text[32];
+  if (whole >= 3600) {
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60,
+                  whole % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+  }
+  return text;
+}
 
 }  // namespace
 
-Progress::Progress(std::ostream& stream, bool terminal, A_long total)
+int TerminalColumns() {
+#if defined(_WIN32)
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) {
+    return info.srWindow.Right - info.srWindow.Left + 1;
+  }
+#else
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+  if (const char* columns = std::getenv("COLUMNS")) {
+    const int value = std::atoi(columns);
+    if (value > 0) return value;
+  }
+  return kDefaultColumns;
+}
+
+Progress::Progress(std::ostream& stream, bool terminal, A_long total, int columns)
     : stream_(stream),
       terminal_(terminal),
       total_(total),
+      columns_(columns),
       start_(std::chrono::steady_clock::now()) {}
 
 void Progress::FrameDone(A_long frame, const std::string& detail) {
   std::lock_guard<std::mutex> lock(mutex_);
   ++done_;
   if (terminal_) {
-    DrawBar(frame);
+    DrawBar();
     return;
   }
   stream_ << "frame " << frame << " (" << done_ << "/" << total_ << "): " << detail << "\n";
   stream_.flush();
 }
 
-void Progress::DrawBar(A_long frame) {
+std::string Progress::Line(double seconds) const {
+  const double rate = seconds > 0 ? done_ / seconds : 0;
+  char figures[96];
+  std::snprintf(figures, sizeof figures, " %d/%d  %.1f fps", done_, total_, rate);
+  std::string tail = figures;
+  if (rate > 0 && done_ < total_) tail += "  " + ShownDuration((total_ - done_) / rate) + " left";
+  // One column spare: a line as wide as the terminal wraps on some of them.
+  const int room = std::max(columns_ - 1, 1);
+  const int bar = room - static_cast<int>(tail.size()) - 2;
+  if (bar < kSmallestBar) return tail.substr(0, static_cast<size_t>(room));
   const int filled =
-      total_ > 0 ? static_cast<int>(static_cast<long long>(done_) * kBarWidth / total_) : kBarWidth;
+      total_ > 0 ? static_cast<int>(static_cast<long long>(done_) * bar / total_) : bar;
+  return "[" + std::string(static_cast<size_t>(filled), '#') +
+         std::string(static_cast<size_t>(bar - filled), '.') + "]" + tail;
+}
+
+void Progress::DrawBar() {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  char rate[32];
-  std::snprintf(rate, sizeof rate, "%.1f", seconds > 0 ? done_ / seconds : 0.0);
   // Carriage return and erase-to-end redraw the line in place.
-  stream_ << "\r[" << std::string(static_cast<size_t>(filled), '#')
-          << std::string(static_cast<size_t>(kBarWidth - filled), '.') << "] " << done_ << "/"
-          << total_ << " frames, " << rate << " frames/s, last " << frame << "\x1b[K";
+  stream_ << "\r" << Line(seconds) << "\x1b[K";
   stream_.flush();
   drawn_ = true;
 }

@@ -12,9 +12,13 @@
 
 namespace quorvel::cli {
 
+// The width of the terminal behind standard error (COLUMNS, else 80, when it cannot be asked).
+int TerminalColumns();
+
 class Progress {
  public:
-  Progress(std::ostream& stream, bool terminal, A_long total);
+  // On a terminal the bar fits `columns`, with frames per second and the time left.
+  Progress(std::ostream& stream, bool terminal, A_long total, int columns = TerminalColumns());
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
 
@@ -22,14 +26,17 @@ class Progress {
   void FrameDone(A_long frame, const std::string& detail);
   // Ends the bar's line; nothing when nothing was drawn.
   void Finish();
+  // The bar's line after `seconds`, fitting the columns.
+  std::string Line(double seconds) const;
 
  private:
-  void DrawBar(A_long frame);
+  void DrawBar();
 
   std::mutex mutex_;
   std::ostream& stream_;
   bool terminal_;
   A_long total_;
+  int columns_;
   A_long done_ = 0;
   bool drawn_ = false;
   std::chrono::steady_clock::time_point start_;

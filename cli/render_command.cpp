@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "cli/render_command.h"
 
+#include <cctype>
 #include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
 #include <system_error>
 
 #include "cli/cli_error.h"
@@ -10,8 +14,10 @@
 #include "cli/interrupt.h"
 #include "cli/progress.h"
 #include "cli/scene_file.h"
+#include "headless/composition/frame_render.h"
 #include "headless/image/png_output.h"
 #include "headless/pixels/memory_budget.h"
+#include "headless/video/video_output.h"
 
 namespace quorvel::cli {
 namespace {
@@ -23,15 +29,8 @@ void MakeFolderFor(const std::filesystem::path& path) {
   std::filesystem::create_directories(path.parent_path(), ignored);
 }
 
-}  // namespace
-
-int RunRender(const Invocation& invocation, Console& console) {
-  const SceneFile scene_file = LoadSceneFile(invocation.scene);
-  ReportSceneWarnings(scene_file, invocation.strict, console.err);
-  if (invocation.max_memory) headless::SetMemoryBudget(*invocation.max_memory);
-  const A_long single = invocation.frame.value_or(0);
-  const FrameRange range =
-      CheckFramesInScene(scene_file, invocation.frames.value_or(FrameRange{single, single}));
+int RenderImages(const Invocation& invocation, const SceneFile& scene_file, const FrameRange& range,
+                 Console& console) {
   const OutputPattern output(invocation.output);
   const bool to_standard_output = IsStandardOutput(invocation.output);
   if (range.Count() > 1 && to_standard_output) {
@@ -42,7 +41,7 @@ int RunRender(const Invocation& invocation, Console& console) {
   if (range.Count() > 1 && !output.HasFrameNumber()) {
     throw UsageError("-o '" + output.text() +
                      "': frames go to separate files; put the frame number in the name, as in "
-                     "'out/frame_%04d.png'");
+                     "'out/frame_%04d.png', or name a video (.mov, .webm, .mp4)");
   }
 
   // Before any rendering: an 8K frame should not render only to find its folder unwritable.
@@ -79,6 +78,81 @@ int RunRender(const Invocation& invocation, Console& console) {
     console.out << "wrote " << output.ForFrame(range.first).string() << "\n";
   }
   return kExitSuccess;
+}
+
+// Frames rendered on the jobs' threads pass to the encoder one at a time, in order.
+int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const FrameRange& range,
+                headless::VideoFormat format, Console& console) {
+  const std::filesystem::path path(invocation.output);
+  const headless::OutputTarget target = CheckedOutput(path);
+  const headless::Composition& composition = scene_file.composition;
+  headless::VideoSettings settings;
+  settings.format = format;
+  settings.width = headless::DownsampledSize(composition.width, scene_file.options.downsample_x);
+  settings.height = headless::DownsampledSize(composition.height, scene_file.options.downsample_y);
+  settings.time_scale = composition.time_scale;
+  settings.frame_duration = composition.frame_duration;
+  settings.background = composition.background;
+  if (format == headless::VideoFormat::kH264 && composition.background.alpha < 255) {
+    console.err << "quorvel-render: note: " << path.filename().string()
+                << " (H.264) has no alpha: the frames are laid over black\n";
+  }
+
+  EffectSession session(invocation.module.empty() ? DefaultModulePath() : invocation.module,
+                        scene_file);
+  headless::FileStatus opened;
+  const std::unique_ptr<headless::VideoWriter> writer =
+      headless::VideoWriter::Open(target, settings, opened);
+  if (!writer) throw CliError(opened.message);
+
+  Progress progress(console.err, console.err_is_terminal, range.Count());
+  FrameOrder order(range.first);
+  const FrameJobsOutcome outcome =
+      RunFrameJobs(range, invocation.jobs.value_or(DefaultJobs()), [&](A_long frame) {
+        headless::OwnedWorld image(1, 1);
+        try {
+          image = session.RenderChecked(frame);
+        } catch (...) {
+          order.Abandon();
+          throw;
+        }
+        if (!order.WaitTurn(frame)) throw FrameSkipped{};
+        const headless::FileStatus written = writer->Write(image.world());
+        if (!written) {
+          order.Abandon();
+          return written.message;
+        }
+        order.Passed();
+        progress.FrameDone(frame, "encoded");
+        return std::string();
+      });
+  progress.Finish();
+
+  const int exit_code = ReportFrameJobs(outcome, range.Count(), console);
+  if (exit_code != kExitSuccess) return exit_code;  // the writer leaves no partial file
+  if (const headless::FileStatus finished = writer->Finish(); !finished) {
+    throw CliError(finished.message);
+  }
+  console.out << "wrote " << path.string() << " (" << range.Count() << " frames)\n";
+  return kExitSuccess;
+}
+
+}  // namespace
+
+int RunRender(const Invocation& invocation, Console& console) {
+  // The output's format first: a name no format takes is a usage error before any work.
+  const std::optional<headless::VideoFormat> video = OutputFormatOf(invocation.output);
+  const SceneFile scene_file = LoadSceneFile(invocation.scene);
+  ReportSceneWarnings(scene_file, invocation.strict, console.err);
+  if (invocation.max_memory) headless::SetMemoryBudget(*invocation.max_memory);
+  // A video is the whole composition unless frames are named.
+  const A_long single = invocation.frame.value_or(0);
+  const FrameRange whole{0, FrameCount(scene_file.composition) - 1};
+  const FrameRange range = CheckFramesInScene(
+      scene_file,
+      invocation.frames.value_or(video && !invocation.frame ? whole : FrameRange{single, single}));
+  if (video) return RenderVideo(invocation, scene_file, range, *video, console);
+  return RenderImages(invocation, scene_file, range, console);
 }
 
 }  // namespace quorvel::cli

@@ -190,6 +190,10 @@ void DrawLabels(cairo_t* cairo, const SheetLayout& layout, const FrameRange& ran
 }  // namespace
 
 int RunSheet(const Invocation& invocation, Console& console) {
+  if (OutputFormatOf(invocation.output)) {
+    throw UsageError(std::filesystem::path(invocation.output).filename().string() +
+                     ": a sheet is one image; name a .png");
+  }
   const SceneFile scene_file = LoadSceneFile(invocation.scene);
   ReportSceneWarnings(scene_file, invocation.strict, console.err);
   if (invocation.max_memory) headless::SetMemoryBudget(*invocation.max_memory);

@@ -1,50 +1,91 @@
 // SPDX-License-Identifier: MIT
 #include "headless/image/png_output.h"
 
-#include <cstdint>
-#include <string>
+#include <spng.h>
 
-#include "headless/common/cairo_handles.h"
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
 #include "headless/common/interruption.h"
+#include "headless/common/owned.h"
 #include "headless/pixels/composite.h"
 #include "headless/pixels/world.h"
 
 namespace quorvel::headless {
 namespace {
 
-// The world in cairo's premultiplied 0xAARRGGBB words, flattened over the background if any.
-CairoSurfacePtr ToSurface(const PF_EffectWorld& world, const std::optional<PF_Pixel>& background) {
-  CairoSurfacePtr surface(
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, world.width, world.height));
-  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return surface;
-  cairo_surface_flush(surface.get());
-  unsigned char* data = cairo_image_surface_get_data(surface.get());
-  const int stride = cairo_image_surface_get_stride(surface.get());
-  const PF_Pixel under = background ? Premultiply(*background) : PF_Pixel{0, 0, 0, 0};
-  for (A_long y = 0; y < world.height; ++y) {
-    const PF_Pixel* row = WorldRow(world, y);
-    auto* out = reinterpret_cast<uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-    for (A_long x = 0; x < world.width; ++x) {
-      PF_Pixel p = row[x];
-      if (background) {
-        const unsigned rest = 255u - p.alpha;
-        p = {static_cast<A_u_char>(p.alpha + MultiplyChannels(under.alpha, rest)),
-             static_cast<A_u_char>(p.red + MultiplyChannels(under.red, rest)),
-             static_cast<A_u_char>(p.green + MultiplyChannels(under.green, rest)),
-             static_cast<A_u_char>(p.blue + MultiplyChannels(under.blue, rest))};
+using SpngContextPtr = Owned<spng_ctx, spng_ctx_free>;
+struct FreeBuffer {
+  void operator()(void* buffer) const { std::free(buffer); }
+};
+
+// zlib's fastest level with no row filter: frames are mostly flat colour, which deflate finds
+// by itself, at a fifth of the time of filtered level 6 and about 1.4 times the size.
+constexpr int kCompressionLevel = 1;
+
+// The world's pixels flattened over the background, if any, as the PNG stores them: straight
+// (unpremultiplied, as cairo's PNG writer rounds it) red, green, blue and alpha, or red,
+// green and blue alone when every pixel is opaque.
+std::vector<unsigned char> PngPixels(const PF_EffectWorld& world,
+                                     const std::optional<PF_Pixel>& background, bool& opaque) {
+  const size_t pixel_count = static_cast<size_t>(world.width) * static_cast<size_t>(world.height);
+  if (background && background->alpha == 255) {
+    // Over an opaque background every pixel is opaque: red, green and blue in one pass.
+    opaque = true;
+    const PF_Pixel under = *background;
+    std::vector<unsigned char> pixels(pixel_count * 3);
+    unsigned char* out = pixels.data();
+    for (A_long y = 0; y < world.height; ++y) {
+      const PF_Pixel* row = WorldRow(world, y);
+      for (A_long x = 0; x < world.width; ++x) {
+        const PF_Pixel p =
+            row[x].alpha == 255 ? row[x] : (row[x].alpha == 0 ? under : Over(row[x], under));
+        out[0] = p.red;
+        out[1] = p.green;
+        out[2] = p.blue;
+        out += 3;
       }
-      out[x] = static_cast<uint32_t>(p.alpha) << 24 | static_cast<uint32_t>(p.red) << 16 |
-               static_cast<uint32_t>(p.green) << 8 | p.blue;
+    }
+    return pixels;
+  }
+  const PF_Pixel under = background ? Premultiply(*background) : PF_Pixel{0, 0, 0, 0};
+  const auto flattened = [&](const PF_Pixel& p) { return background ? Over(p, under) : p; };
+  opaque = true;
+  for (A_long y = 0; y < world.height && opaque; ++y) {
+    const PF_Pixel* row = WorldRow(world, y);
+    for (A_long x = 0; x < world.width; ++x) {
+      if (flattened(row[x]).alpha != 255) {
+        opaque = false;
+        break;
+      }
     }
   }
-  cairo_surface_mark_dirty(surface.get());
-  return surface;
-}
-
-cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
-  if (InterruptionRequested()) return CAIRO_STATUS_WRITE_ERROR;
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
+  const size_t channels = opaque ? 3 : 4;
+  std::vector<unsigned char> pixels(pixel_count * channels);
+  unsigned char* out = pixels.data();
+  for (A_long y = 0; y < world.height; ++y) {
+    const PF_Pixel* row = WorldRow(world, y);
+    for (A_long x = 0; x < world.width; ++x) {
+      const PF_Pixel p = flattened(row[x]);
+      if (opaque) {
+        *out++ = p.red;
+        *out++ = p.green;
+        *out++ = p.blue;
+      } else {
+        const PF_Pixel straight = Unpremultiply(p);
+        *out++ = straight.red;
+        *out++ = straight.green;
+        *out++ = straight.blue;
+        *out++ = straight.alpha;
+      }
+    }
+  }
+  return pixels;
 }
 
 }  // namespace
@@ -52,16 +93,36 @@ cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned in
 FileStatus EncodePng(const PF_EffectWorld& world, const std::optional<PF_Pixel>& background,
                      std::string& bytes) {
   if (!IsUsableWorld(&world)) return FileStatus::Failure("the world has no usable pixels");
-  const CairoSurfacePtr surface = ToSurface(world, background);
-  cairo_status_t status = cairo_surface_status(surface.get());
-  if (status == CAIRO_STATUS_SUCCESS) {
-    bytes.clear();
-    status = cairo_surface_write_to_png_stream(surface.get(), AppendBytes, &bytes);
+  bool opaque = true;
+  std::vector<unsigned char> pixels;
+  try {
+    pixels = PngPixels(world, background, opaque);
+  } catch (const std::bad_alloc&) {
+    return FileStatus::Failure("cannot make the image: out of memory");
   }
-  if (status != CAIRO_STATUS_SUCCESS) {
-    return FileStatus::Failure(std::string("cannot make the image: ") +
-                               cairo_status_to_string(status));
+  if (InterruptionRequested()) return FileStatus::Failure("interrupted");
+  const SpngContextPtr context(spng_ctx_new(SPNG_CTX_ENCODER));
+  if (context == nullptr) return FileStatus::Failure("cannot make the image: out of memory");
+  spng_set_option(context.get(), SPNG_ENCODE_TO_BUFFER, 1);
+  spng_set_option(context.get(), SPNG_IMG_COMPRESSION_LEVEL, kCompressionLevel);
+  spng_set_option(context.get(), SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_NONE);
+  spng_ihdr header{};
+  header.width = static_cast<uint32_t>(world.width);
+  header.height = static_cast<uint32_t>(world.height);
+  header.bit_depth = 8;
+  header.color_type = opaque ? SPNG_COLOR_TYPE_TRUECOLOR : SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
+  int error = spng_set_ihdr(context.get(), &header);
+  if (error == 0) {
+    error = spng_encode_image(context.get(), pixels.data(), pixels.size(), SPNG_FMT_PNG,
+                              SPNG_ENCODE_FINALIZE);
   }
+  size_t length = 0;
+  const std::unique_ptr<void, FreeBuffer> encoded(
+      error == 0 ? spng_get_png_buffer(context.get(), &length, &error) : nullptr);
+  if (error != 0 || encoded == nullptr) {
+    return FileStatus::Failure(std::string("cannot make the image: ") + spng_strerror(error));
+  }
+  bytes.assign(static_cast<const char*>(encoded.get()), length);
   return {};
 }
 

@@ -20,6 +20,15 @@ PF_Pixel Premultiply(const PF_Pixel& straight);
 // alpha 0.
 PF_Pixel Unpremultiply(const PF_Pixel& premultiplied);
 
+// A premultiplied pixel laid over another (premultiplied): source over.
+inline PF_Pixel Over(const PF_Pixel& top, const PF_Pixel& under) {
+  const unsigned rest = 255u - top.alpha;
+  return {static_cast<A_u_char>(top.alpha + MultiplyChannels(under.alpha, rest)),
+          static_cast<A_u_char>(top.red + MultiplyChannels(under.red, rest)),
+          static_cast<A_u_char>(top.green + MultiplyChannels(under.green, rest)),
+          static_cast<A_u_char>(top.blue + MultiplyChannels(under.blue, rest))};
+}
+
 // Supported: PF_Xfer_COPY, PF_Xfer_BEHIND, PF_Xfer_IN_FRONT, PF_Xfer_MULTIPLY_ALPHA and
 // PF_Xfer_MULTIPLY_NOT_ALPHA. Every other mode is refused with PF_Err_BAD_CALLBACK_PARAM.
 bool IsSupportedTransferMode(PF_TransferMode mode);

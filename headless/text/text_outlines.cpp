@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "headless/common/cairo_handles.h"
 #include "headless/common/sanitizers.h"
@@ -353,34 +354,64 @@ bool RenderLayerPixels(const TextLayer& layer, double seconds, int width, int he
   if (pixels == nullptr || width <= 0 || height <= 0) return false;
   if (rowbytes / static_cast<long>(sizeof(PF_Pixel)) < width) return false;
 
-  const CairoSurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return false;
-  {
-    const CairoPtr cairo(cairo_create(surface.get()));
-    for (const TextOutline& outline : TextOutlinesAt(layer, seconds)) {
-      AppendOutline(cairo.get(), outline);
+  // Only the pixels the outlines can reach are drawn: a curve lies within its control points,
+  // and a pixel more each way holds the antialiased edge. Whole-pixel offsets leave cairo's
+  // coverage exactly what it is on a surface of the whole layer.
+  const TextOutlines outlines = TextOutlinesAt(layer, seconds);
+  double left = INFINITY, top = INFINITY, right = -INFINITY, bottom = -INFINITY;
+  for (const TextOutline& outline : outlines) {
+    for (const PF_PathVertex& v : outline.vertices) {
+      for (const auto& [x, y] : {std::pair{v.x, v.y}, std::pair{v.x + v.tan_in_x, v.y + v.tan_in_y},
+                                 std::pair{v.x + v.tan_out_x, v.y + v.tan_out_y}}) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
     }
+  }
+  const auto clamp = [](double value, int high) {
+    return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(high)));
+  };
+  const int x0 = std::isfinite(left) ? clamp(std::floor(left) - 1, width) : 0;
+  const int x1 = std::isfinite(right) ? clamp(std::ceil(right) + 1, width) : 0;
+  const int y0 = std::isfinite(top) ? clamp(std::floor(top) - 1, height) : 0;
+  const int y1 = std::isfinite(bottom) ? clamp(std::ceil(bottom) + 1, height) : 0;
+
+  CairoSurfacePtr surface;
+  if (x1 > x0 && y1 > y0) {
+    surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, x1 - x0, y1 - y0));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return false;
+    const CairoPtr cairo(cairo_create(surface.get()));
+    cairo_translate(cairo.get(), -x0, -y0);
+    for (const TextOutline& outline : outlines) AppendOutline(cairo.get(), outline);
     const PF_Pixel& color = layer.color;
     cairo_set_source_rgba(cairo.get(), Unit(color.red), Unit(color.green), Unit(color.blue),
                           Unit(color.alpha));
     cairo_set_fill_rule(cairo.get(), CAIRO_FILL_RULE_WINDING);
     cairo_fill(cairo.get());
+    cairo_surface_flush(surface.get());
   }
-  cairo_surface_flush(surface.get());
 
   // Cairo keeps each pixel as one native 32-bit word, alpha in the top byte, premultiplied
-  // like the host's worlds; the host's pixels are the bytes alpha, red, green, blue.
-  const unsigned char* source = cairo_image_surface_get_data(surface.get());
-  const int stride = cairo_image_surface_get_stride(surface.get());
+  // like the host's worlds; the host's pixels are the bytes alpha, red, green, blue. What the
+  // outlines cannot reach is transparent.
   auto* destination = reinterpret_cast<unsigned char*>(pixels);
   for (int y = 0; y < height; ++y) {
-    const unsigned char* source_row = source + static_cast<ptrdiff_t>(y) * stride;
-    auto* destination_row =
-        reinterpret_cast<PF_Pixel*>(destination + static_cast<ptrdiff_t>(y) * rowbytes);
-    for (int x = 0; x < width; ++x) {
+    auto* row = reinterpret_cast<PF_Pixel*>(destination + static_cast<ptrdiff_t>(y) * rowbytes);
+    if (surface == nullptr || y < y0 || y >= y1) {
+      std::memset(row, 0, static_cast<size_t>(width) * sizeof(PF_Pixel));
+      continue;
+    }
+    std::memset(row, 0, static_cast<size_t>(x0) * sizeof(PF_Pixel));
+    std::memset(row + x1, 0, static_cast<size_t>(width - x1) * sizeof(PF_Pixel));
+    const unsigned char* source =
+        cairo_image_surface_get_data(surface.get()) +
+        static_cast<ptrdiff_t>(y - y0) * cairo_image_surface_get_stride(surface.get());
+    for (int x = x0; x < x1; ++x) {
       uint32_t word;
-      std::memcpy(&word, source_row + static_cast<ptrdiff_t>(x) * 4, sizeof(word));
-      destination_row[x] =
+      std::memcpy(&word, source + static_cast<ptrdiff_t>(x - x0) * 4, sizeof(word));
+      row[x] =
           PF_Pixel{static_cast<A_u_char>(word >> 24), static_cast<A_u_char>((word >> 16) & 0xFF),
                    static_cast<A_u_char>((word >> 8) & 0xFF), static_cast<A_u_char>(word & 0xFF)};
     }

@@ -1,0 +1,313 @@
+// SPDX-License-Identifier: MIT
+#include "headless/video/video_output.h"
+
+#include <cctype>
+#include <random>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#if QUORVEL_HAVE_FFMPEG
+extern "C" {
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+#include "headless/common/ffmpeg_handles.h"
+#endif
+#include "headless/pixels/composite.h"
+#include "headless/pixels/world.h"
+
+namespace quorvel::headless {
+
+std::optional<VideoFormat> VideoFormatFor(const std::filesystem::path& path) {
+  std::string extension = path.extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".mov") return VideoFormat::kProRes4444;
+  if (extension == ".webm") return VideoFormat::kVp9WithAlpha;
+  if (extension == ".mp4") return VideoFormat::kH264;
+  return std::nullopt;
+}
+
+#if QUORVEL_HAVE_FFMPEG
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Format {
+  const char* muxer;
+  const char* encoder;
+  AVPixelFormat pixels;
+  bool alpha;
+};
+
+Format FormatOf(VideoFormat format) {
+  switch (format) {
+    case VideoFormat::kProRes4444:
+      return {"mov", "prores_ks", AV_PIX_FMT_YUVA444P10LE, true};
+    case VideoFormat::kVp9WithAlpha:
+      return {"webm", "libvpx-vp9", AV_PIX_FMT_YUVA420P, true};
+    case VideoFormat::kH264:
+      break;
+  }
+  return {"mp4", "libx264", AV_PIX_FMT_YUV420P, false};
+}
+
+std::string ErrorText(int error) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(error, text, sizeof text);
+  return text;
+}
+
+// Settings that trade a little size for speed where the encoder has them: frames for an
+// editor, not for delivery.
+void ChooseEncoderOptions(VideoFormat format, AVCodecContext& codec) {
+  switch (format) {
+    case VideoFormat::kProRes4444:
+      av_opt_set(codec.priv_data, "profile", "4444", 0);
+      break;
+    case VideoFormat::kVp9WithAlpha:
+      codec.bit_rate = 0;  // constant quality
+      av_opt_set_int(codec.priv_data, "crf", 24, 0);
+      av_opt_set(codec.priv_data, "deadline", "good", 0);
+      av_opt_set_int(codec.priv_data, "cpu-used", 4, 0);
+      av_opt_set_int(codec.priv_data, "row-mt", 1, 0);
+      break;
+    case VideoFormat::kH264:
+      av_opt_set(codec.priv_data, "preset", "veryfast", 0);
+      av_opt_set_int(codec.priv_data, "crf", 18, 0);
+      break;
+  }
+}
+
+}  // namespace
+
+struct VideoWriter::State {
+  OutputTarget target;
+  VideoSettings settings;
+  Format format;
+  fs::path temporary;
+  OutputContextPtr output;
+  CodecContextPtr codec;
+  AVStream* stream = nullptr;
+  ScalePtr scale;
+  // Frames the encoder may still hold (its threads keep a reference until they are done): one
+  // it has let go of is filled again, so that no frame's memory is made, cleared or copied anew.
+  std::vector<FramePtr> frames;
+  PacketPtr packet;
+  std::vector<PF_Pixel> straight;  // one frame as the converter reads it: straight A, R, G, B
+  int64_t next_pts = 0;
+  bool finished = false;
+
+  FileStatus Failed(const std::string& why) const {
+    return FileStatus::Failure("cannot write " + ("'" + target.given.string() + "'") + ": " + why);
+  }
+
+  // A frame of the encoder's pixel format that nothing else holds.
+  AVFrame* FreeFrame() {
+    constexpr size_t kMostFrames = 8;
+    for (const FramePtr& held : frames) {
+      if (av_frame_is_writable(held.get())) return held.get();
+    }
+    if (frames.size() == kMostFrames) {
+      return av_frame_make_writable(frames.front().get()) == 0 ? frames.front().get() : nullptr;
+    }
+    FramePtr made(av_frame_alloc());
+    if (!made) return nullptr;
+    made->format = format.pixels;
+    made->width = settings.width;
+    made->height = settings.height;
+    made->color_primaries = AVCOL_PRI_BT709;
+    made->color_trc = AVCOL_TRC_BT709;
+    made->colorspace = AVCOL_SPC_BT709;
+    made->color_range = AVCOL_RANGE_MPEG;
+    if (av_frame_get_buffer(made.get(), 0) < 0) return nullptr;
+    frames.push_back(std::move(made));
+    return frames.back().get();
+  }
+
+  // Hands what the encoder has ready to the file; `frame` null drains it.
+  FileStatus Encode(const AVFrame* input) {
+    int error = avcodec_send_frame(codec.get(), input);
+    if (error < 0) return Failed("the encoder refused a frame: " + ErrorText(error));
+    while (true) {
+      error = avcodec_receive_packet(codec.get(), packet.get());
+      if (error == AVERROR(EAGAIN) || error == AVERROR_EOF) return {};
+      if (error < 0) return Failed("the encoder failed: " + ErrorText(error));
+      av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
+      packet->stream_index = stream->index;
+      error = av_interleaved_write_frame(output.get(), packet.get());
+      if (error < 0) return Failed(ErrorText(error));
+    }
+  }
+};
+
+VideoWriter::VideoWriter(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+VideoWriter::~VideoWriter() {
+  if (state_ == nullptr || state_->finished) return;
+  state_->output.reset();  // closes the file before it goes
+  std::error_code ignored;
+  fs::remove(state_->temporary, ignored);
+}
+
+std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
+                                               const VideoSettings& settings, FileStatus& status) {
+  auto state = std::make_unique<State>();
+  state->target = target;
+  state->settings = settings;
+  state->format = FormatOf(settings.format);
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  state->temporary = target.path.parent_path() / ("." + target.path.filename().string() + "." +
+                                                  std::to_string(random()) + ".partial");
+  State& s = *state;
+  const auto fail = [&status](FileStatus why) {
+    status = std::move(why);
+    return nullptr;
+  };
+  if (target.kind != OutputTarget::Kind::kFile) {
+    return fail(s.Failed("a video is written to a file, not to a device or standard output"));
+  }
+
+  const AVCodec* encoder = avcodec_find_encoder_by_name(s.format.encoder);
+  if (encoder == nullptr) {
+    return fail(s.Failed(std::string("this FFmpeg has no ") + s.format.encoder + " encoder"));
+  }
+  AVFormatContext* output = nullptr;
+  if (avformat_alloc_output_context2(&output, nullptr, s.format.muxer,
+                                     s.temporary.string().c_str()) < 0) {
+    return fail(s.Failed(std::string("this FFmpeg cannot write ") + s.format.muxer + " files"));
+  }
+  s.output.reset(output);
+  s.stream = avformat_new_stream(output, nullptr);
+  s.codec.reset(avcodec_alloc_context3(encoder));
+  s.packet.reset(av_packet_alloc());
+  if (s.stream == nullptr || !s.codec || !s.packet) return fail(s.Failed("out of memory"));
+
+  AVCodecContext& codec = *s.codec;
+  codec.width = settings.width;
+  codec.height = settings.height;
+  codec.pix_fmt = s.format.pixels;
+  AVRational frame_time{settings.frame_duration, static_cast<int>(settings.time_scale)};
+  av_reduce(&frame_time.num, &frame_time.den, frame_time.num, frame_time.den, 1 << 30);
+  codec.time_base = frame_time;
+  codec.framerate = av_inv_q(frame_time);
+  codec.sample_aspect_ratio = {1, 1};
+  codec.color_primaries = AVCOL_PRI_BT709;
+  codec.color_trc = AVCOL_TRC_BT709;
+  codec.colorspace = AVCOL_SPC_BT709;
+  codec.color_range = AVCOL_RANGE_MPEG;
+  codec.thread_count = 0;  // as many as the encoder finds useful
+  if ((output->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
+    codec.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+  ChooseEncoderOptions(settings.format, codec);
+  int error = avcodec_open2(&codec, encoder, nullptr);
+  if (error < 0) return fail(s.Failed("the encoder cannot start: " + ErrorText(error)));
+  error = avcodec_parameters_from_context(s.stream->codecpar, &codec);
+  if (error < 0) return fail(s.Failed(ErrorText(error)));
+  s.stream->time_base = codec.time_base;
+  s.stream->avg_frame_rate = codec.framerate;
+  // WebM readers learn of the alpha in VP9's side data from this flag on the track.
+  if (settings.format == VideoFormat::kVp9WithAlpha) {
+    av_dict_set(&s.stream->metadata, "alpha_mode", "1", 0);
+  }
+
+  error = avio_open(&output->pb, s.temporary.string().c_str(), AVIO_FLAG_WRITE);
+  if (error < 0) return fail(s.Failed(ErrorText(error)));
+  AVDictionary* options = nullptr;
+  if (settings.format == VideoFormat::kH264) av_dict_set(&options, "movflags", "+faststart", 0);
+  error = avformat_write_header(output, &options);
+  av_dict_free(&options);
+  if (error < 0) return fail(s.Failed(ErrorText(error)));
+
+  s.scale.reset(sws_getContext(settings.width, settings.height, AV_PIX_FMT_ARGB, settings.width,
+                               settings.height, s.format.pixels,
+                               SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+                               nullptr, nullptr));
+  if (!s.scale)
+    return fail(s.Failed("no converter to " + std::string(av_get_pix_fmt_name(s.format.pixels))));
+  // Full-range RGB in, BT.709 in limited range out.
+  const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+  sws_setColorspaceDetails(s.scale.get(), bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+  s.straight.resize(static_cast<size_t>(settings.width) * static_cast<size_t>(settings.height));
+  status = {};
+  return std::unique_ptr<VideoWriter>(new VideoWriter(std::move(state)));
+}
+
+FileStatus VideoWriter::Write(const PF_EffectWorld& world) {
+  State& s = *state_;
+  if (world.width != s.settings.width || world.height != s.settings.height) {
+    return s.Failed("a frame of another size");
+  }
+  // Laid over the background as a PNG is (and over black for a format without alpha), then
+  // straight, as the converter and the alpha formats take it.
+  const bool flatten = s.settings.background.alpha > 0 || !s.format.alpha;
+  const PF_Pixel under = Premultiply(s.settings.background);
+  PF_Pixel* out = s.straight.data();
+  for (A_long y = 0; y < world.height; ++y) {
+    const PF_Pixel* row = WorldRow(world, y);
+    for (A_long x = 0; x < world.width; ++x) {
+      // Opaque and empty pixels, most of a frame, need no arithmetic.
+      const PF_Pixel& p = row[x];
+      const PF_Pixel flat =
+          !flatten || p.alpha == 255 ? p : (p.alpha == 0 ? under : Over(p, under));
+      *out++ = flat.alpha == 255 ? flat : Unpremultiply(flat);
+    }
+  }
+  AVFrame* frame = s.FreeFrame();
+  if (frame == nullptr) return s.Failed("out of memory");
+  const auto* source = reinterpret_cast<const uint8_t*>(s.straight.data());
+  const int source_stride = world.width * static_cast<int>(sizeof(PF_Pixel));
+  sws_scale(s.scale.get(), &source, &source_stride, 0, world.height, frame->data, frame->linesize);
+  frame->pts = s.next_pts++;
+  return s.Encode(frame);
+}
+
+FileStatus VideoWriter::Finish() {
+  State& s = *state_;
+  if (FileStatus drained = s.Encode(nullptr); !drained) return drained;
+  int error = av_write_trailer(s.output.get());
+  if (error < 0) return s.Failed(ErrorText(error));
+  error = avio_closep(&s.output->pb);
+  if (error < 0) return s.Failed(ErrorText(error));
+  std::error_code renamed;
+  fs::rename(s.temporary, s.target.path, renamed);
+  if (renamed) return s.Failed(renamed.message());
+  s.finished = true;
+  return {};
+}
+
+bool VideoOutputAvailable() {
+  return true;
+}
+
+#else
+
+struct VideoWriter::State {};
+
+VideoWriter::VideoWriter(std::unique_ptr<State> state) : state_(std::move(state)) {}
+VideoWriter::~VideoWriter() = default;
+
+std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target, const VideoSettings&,
+                                               FileStatus& status) {
+  status = FileStatus::Failure("cannot write '" + target.given.string() +
+                               "': this build has no video output (FFmpeg's libraries)");
+  return nullptr;
+}
+
+FileStatus VideoWriter::Write(const PF_EffectWorld&) {
+  return FileStatus::Failure("this build has no video output");
+}
+
+FileStatus VideoWriter::Finish() {
+  return FileStatus::Failure("this build has no video output");
+}
+
+bool VideoOutputAvailable() {
+  return false;
+}
+
+#endif
+
+}  // namespace quorvel::headless

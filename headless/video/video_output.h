@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+// Frames out to a video file through FFmpeg's libraries: ProRes 4444 with alpha in .mov, VP9
+// with alpha in .webm, H.264 in .mp4, tagged BT.709 in limited range. The file is written under
+// a temporary name beside the output and renamed into place by Finish(); a writer dropped before
+// that leaves nothing behind.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "headless/image/file_output.h"
+#include "hostapi/host_api.h"
+
+namespace quorvel::headless {
+
+enum class VideoFormat { kProRes4444, kVp9WithAlpha, kH264 };
+
+// The format an output name asks for by its extension (.mov, .webm, .mp4), if any.
+std::optional<VideoFormat> VideoFormatFor(const std::filesystem::path& path);
+// Whether this build can write video (it needs FFmpeg's libraries).
+bool VideoOutputAvailable();
+
+struct VideoSettings {
+  VideoFormat format = VideoFormat::kProRes4444;
+  A_long width = 0;
+  A_long height = 0;
+  // Frames per second as time units a second over units a frame (30000/1001 exactly).
+  A_u_long time_scale = 30;
+  A_long frame_duration = 1;
+  // Frames are laid over it when it has alpha above 0, as PNGs are; H.264 has no alpha, so a
+  // transparent background there is black.
+  PF_Pixel background{0, 0, 0, 0};
+};
+
+class VideoWriter {
+ public:
+  // Opens the encoder and the temporary file; null and a failure naming the output otherwise.
+  static std::unique_ptr<VideoWriter> Open(const OutputTarget& target,
+                                           const VideoSettings& settings, FileStatus& status);
+  ~VideoWriter();
+  VideoWriter(const VideoWriter&) = delete;
+  VideoWriter& operator=(const VideoWriter&) = delete;
+
+  // The next frame, premultiplied, of the settings' size.
+  FileStatus Write(const PF_EffectWorld& frame);
+  // Drains the encoder, ends the file and renames it into place.
+  FileStatus Finish();
+
+ private:
+  struct State;
+  explicit VideoWriter(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace quorvel::headless

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+// The progress bar on a terminal: one line, redrawn in place, that never outgrows the terminal.
+#include "cli/progress.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+namespace quorvel::cli {
+namespace {
+
+using ::testing::HasSubstr;
+
+TEST(Progress, FitsTheTerminalWithRateAndTimeLeft) {
+  for (const int columns : {40, 80, 12}) {
+    std::ostringstream stream;
+    Progress progress(stream, true, 150, columns);
+    progress.FrameDone(0, "");
+    // Carriage return first, erase-to-end last: the line is drawn over itself.
+    const std::string drawn = stream.str();
+    ASSERT_EQ(drawn.front(), '\r');
+    EXPECT_THAT(drawn, ::testing::EndsWith("\x1b[K"));
+    const std::string line = progress.Line(2.0);  // 1 frame in 2 s: 0.5 fps, 298 s left
+    EXPECT_LT(static_cast<int>(line.size()), columns) << line;
+    if (columns >= 40) {
+      EXPECT_THAT(line, HasSubstr("1/150  0.5 fps  4:58 left"));
+      EXPECT_EQ(line.front(), '[');
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvel::cli
