@@ -52,11 +52,12 @@ std::vector<std::string> FfmpegCommand(const std::string& output) {
   const std::string draw = std::string("drawtext=fontfile=") + kFontFile +
                            ":text='Quorvel against ffmpeg':fontsize=96:fontcolor=white:box=1:"
                            "boxcolor=0x1e90ff:boxborderw=24:x='240*t':y='300+80*t'";
-  std::vector<std::string> command = {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
-                                      "color=c=0x26282c:s=1920x1080:r=30:d=5", "-vf", draw};
+  std::vector<std::string> command = {
+      "ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "color=c=0x26282c:s=1920x1080:r=30:d=5",
+      "-vf",    draw};
   if (output.size() > 4 && output.compare(output.size() - 4, 4, ".mov") == 0) {
-    command.insert(command.end(), {"-c:v", "prores_ks", "-profile:v", "4444", "-pix_fmt",
-                                   "yuva444p10le"});
+    command.insert(command.end(),
+                   {"-c:v", "prores_ks", "-profile:v", "4444", "-pix_fmt", "yuva444p10le"});
   }
   command.push_back(output);
   return command;
@@ -64,17 +65,17 @@ std::vector<std::string> FfmpegCommand(const std::string& output) {
 
 // One side of the comparison: "quorvel" or "ffmpeg", to ".png" (numbered) or ".mov".
 void Versus(benchmark::State& state, const std::string& program, const std::string& extension) {
-  const std::filesystem::path directory = std::filesystem::temp_directory_path() /
-                                          ("quorvel_versus_" + program + extension.substr(1));
+  const std::filesystem::path directory =
+      std::filesystem::temp_directory_path() / ("quorvel_versus_" + program + extension.substr(1));
   std::filesystem::remove_all(directory);
   std::filesystem::create_directories(directory);
   const std::string output =
       (directory / (extension == ".png" ? "f_%04d.png" : "sequence.mov")).string();
   const std::vector<std::string> command =
-      program == "ffmpeg" ? FfmpegCommand(output)
-                          : std::vector<std::string>{QUORVEL_RENDER_PATH, "render", kVersusScene,
-                                                     "-o", output, "--frames", "0-149", "--jobs",
-                                                     "2"};
+      program == "ffmpeg"
+          ? FfmpegCommand(output)
+          : std::vector<std::string>{QUORVEL_RENDER_PATH, "render", kVersusScene, "-o", output,
+                                     "--frames",          "0-149",  "--jobs",     "2"};
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     const bool ok = RunProgram(command);
