@@ -9,6 +9,7 @@
 #endif
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,7 +21,8 @@ constexpr int kSmallestBar = 5;
 
 // "0:07", "12:40", "1:02:03".
 std::string ShownDuration(double seconds) {
-  const auto whole = static_cast<long long>(seconds + 0.5);
+  // Clamped first: a stalled rate can give an estimate past what a long long holds.
+  const long long whole = std::llround(std::clamp(seconds, 0.0, 1e9));
   char text[32];
   if (whole >= 3600) {
     std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60,

@@ -45,7 +45,7 @@ class VideoWriter {
   VideoWriter& operator=(const VideoWriter&) = delete;
 
   // The next frame, premultiplied, of the settings' size.
-  FileStatus Write(const PF_EffectWorld& frame);
+  FileStatus Write(const PF_EffectWorld& world);
   // Drains the encoder, ends the file and renames it into place.
   FileStatus Finish();
 
