@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "cli/arguments.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <exception>
 #include <string>
 
 #include "cli/cli_error.h"
+#include "cli/json_place.h"
 #include "cli/nearest_name.h"
+#include "cli/scene_file.h"
 
 namespace quorvel::cli {
 
@@ -15,21 +18,33 @@ const char kUsage[] =
     "usage:\n"
     "  quorvel-render render SCENE.json -o OUT.png [--frame N] [--module PATH] [--strict]\n"
     "  quorvel-render render SCENE.json -o 'out/frame_%04d.png' --frames A-B [--jobs N]\n"
-    "                 [--module PATH]\n"
+    "  quorvel-render render SCENE.json -o OUT.mov|.webm|.mp4 [--frames A-B] [--jobs N]\n"
     "  quorvel-render sheet SCENE.json -o SHEET.png --frames A-B [--columns C] [--jobs N]\n"
-    "                 [--module PATH]\n"
+    "  quorvel-render captions SUBTITLES.srt|.vtt -s STYLE.json -o OUT [--per-line]\n"
+    "                 [--fade SECONDS] [--duration SECONDS] [--frames A-B] [--jobs N]\n"
+    "  quorvel-render batch TEMPLATE.json DATA.csv -o 'out/{column}.png' [--frame N]\n"
+    "                 [--frames A-B] [--jobs N]\n"
     "  quorvel-render describe [MODULE | SCENE.json] [--module PATH]\n"
     "  quorvel-render --version\n"
     "\n"
-    "  render    renders one frame (frame 0 unless --frame), or frames A to B into numbered\n"
-    "            files on N threads (default: the machine's hardware threads)\n"
+    "  render    renders one frame (frame 0 unless --frame), frames A to B into numbered\n"
+    "            files, or a video of the composition, on N threads (default: the machine's\n"
+    "            hardware threads)\n"
     "  sheet     renders frames A to B into one contact sheet, C columns wide\n"
+    "  captions  renders each cue of a subtitle file in the style scene's layer and box, on\n"
+    "            its frames; --per-line gives each line its own box, --fade fades cues in\n"
+    "            and out; OUT is a video or numbered PNG files\n"
+    "  batch     renders the template once for each row of the CSV file, {column} in its\n"
+    "            strings and in OUT replaced by the row's value\n"
     "  describe  prints the module's PiPL, about text and effect controls; given a scene,\n"
     "            checks it against them and lists its layers and their effects' values\n"
+    "  --set key.path=value  replaces one value of the scene (or style, or template), as in\n"
+    "            --set 'layers[0].text=Ada' or --set 'effect.Fill Color=#102a43'\n"
     "  --module  the plug-in module to load (default: Quorvel.so next to quorvel-render)\n"
     "  --strict  makes a scene's warnings (characters its font lacks) errors\n"
     "  --max-memory SIZE  the memory all frames' worlds may take at once, such as 4G\n"
     "            (default: half the machine's memory)\n"
+    "  A scene, style or template named - is read from standard input.\n"
     "\n"
     "exit status:\n"
     "  0    done\n"
@@ -37,7 +52,8 @@ const char kUsage[] =
     "  2    a command line that does not say what to do\n"
     "  130  interrupted (Ctrl-C or SIGTERM) before every frame was rendered\n"
     "\n"
-    "Scene files are described in docs/scene-format.md, the commands in docs/cli.md.\n";
+    "Scene files are described in docs/scene-format.md, the commands in docs/cli.md,\n"
+    "captions in docs/captions.md and batches in docs/batch.md.\n";
 
 namespace {
 
@@ -54,10 +70,30 @@ CommandName ParseCommandName(const std::string& word) {
   if (word == "render") return CommandName::kRender;
   if (word == "sheet") return CommandName::kSheet;
   if (word == "describe") return CommandName::kDescribe;
+  if (word == "captions") return CommandName::kCaptions;
+  if (word == "batch") return CommandName::kBatch;
   if (word == "help" || word == "--help" || word == "-h") return CommandName::kHelp;
   if (word == "version" || word == "--version") return CommandName::kVersion;
-  throw UsageError("unknown command '" + word + "'" +
-                   SuggestionOr(word, {"render", "sheet", "describe", "help", "version"}, ""));
+  throw UsageError(
+      "unknown command '" + word + "'" +
+      SuggestionOr(word, {"render", "sheet", "describe", "captions", "batch", "help", "version"},
+                   ""));
+}
+
+// "2.5": seconds from `low` to `high`.
+double ParseSeconds(const std::string& text, const std::string& option, double low, double high) {
+  size_t used = 0;
+  double seconds = -1;
+  try {
+    seconds = std::stod(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != text.size() || !(seconds >= low && seconds <= high)) {
+    throw UsageError(option + " '" + text + "': expected seconds from " + ShownNumber(low) +
+                     " to " + ShownNumber(high));
+  }
+  return seconds;
 }
 
 // "512M", "12G", "1.5GiB", "800000000": bytes, with K, M, G or T for powers of 1024.
@@ -88,33 +124,95 @@ uint64_t ParseByteSize(const std::string& text, const std::string& option) {
   return static_cast<uint64_t>(bytes);
 }
 
-// Each command takes only the options that mean something to it.
-void CheckFits(const Invocation& invocation, const std::vector<std::string>& positional) {
-  const bool renders =
-      invocation.command == CommandName::kRender || invocation.command == CommandName::kSheet;
-  if (!renders) {
-    if (!invocation.output.empty() || invocation.frame || invocation.frames || invocation.jobs ||
-        invocation.columns) {
-      throw UsageError("describe takes no -o, --frame, --frames, --jobs or --columns");
-    }
-    if (positional.size() > 1) throw UsageError("describe takes at most one module or scene");
-    return;
+struct CommandShape {
+  CommandName command;
+  const char* name;
+  size_t least_inputs;
+  size_t most_inputs;
+  const char* inputs;                // what the inputs are, for messages
+  std::vector<std::string> options;  // the options it takes (long names)
+  std::vector<std::string> needed;   // of those, the ones it needs
+};
+
+const CommandShape& ShapeOf(CommandName command) {
+  static const std::vector<std::string> kRendering = {"--output", "--jobs",       "--module",
+                                                      "--strict", "--max-memory", "--set"};
+  const auto with = [](std::vector<std::string> more) {
+    more.insert(more.end(), kRendering.begin(), kRendering.end());
+    return more;
+  };
+  static const CommandShape kShapes[] = {
+      {CommandName::kRender,
+       "render",
+       1,
+       1,
+       "one scene file",
+       with({"--frame", "--frames"}),
+       {"--output"}},
+      {CommandName::kSheet,
+       "sheet",
+       1,
+       1,
+       "one scene file",
+       with({"--frames", "--columns"}),
+       {"--output", "--frames"}},
+      {CommandName::kCaptions,
+       "captions",
+       1,
+       1,
+       "one subtitle file (.srt or .vtt)",
+       with({"--style", "--per-line", "--fade", "--duration", "--frames"}),
+       {"--output", "--style"}},
+      {CommandName::kBatch,
+       "batch",
+       2,
+       2,
+       "a template scene and a CSV file",
+       with({"--frame", "--frames"}),
+       {"--output"}},
+      {CommandName::kDescribe,
+       "describe",
+       0,
+       1,
+       "at most one module or scene",
+       {"--module", "--set"},
+       {}},
+  };
+  for (const CommandShape& shape : kShapes) {
+    if (shape.command == command) return shape;
   }
-  const char* name = invocation.command == CommandName::kRender ? "render" : "sheet";
-  if (positional.size() != 1) {
-    throw UsageError(std::string(name) + " takes one scene file" +
+  return kShapes[0];
+}
+
+// Each command takes only the options that mean something to it.
+void CheckFits(const Invocation& invocation, const std::vector<std::string>& given,
+               const std::vector<std::string>& positional) {
+  const CommandShape& shape = ShapeOf(invocation.command);
+  const std::string name = shape.name;
+  for (const std::string& option : given) {
+    if (std::find(shape.options.begin(), shape.options.end(), option) == shape.options.end()) {
+      // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once, on failure
+      throw UsageError(name + " takes no " + option);
+    }
+  }
+  if (positional.size() < shape.least_inputs || positional.size() > shape.most_inputs) {
+    throw UsageError(name + " takes " + shape.inputs +
                      (positional.empty() ? "" : ", not " + std::to_string(positional.size())));
   }
-  if (invocation.output.empty()) throw UsageError(std::string(name) + " needs -o OUTPUT");
-  if (invocation.command == CommandName::kRender) {
-    if (invocation.frame && invocation.frames) {
-      throw UsageError("render takes --frame or --frames, not both");
-    }
-    if (invocation.columns) throw UsageError("--columns is for sheet");
-  } else {
-    if (!invocation.frames) throw UsageError("sheet needs --frames A-B");
-    if (invocation.frame) throw UsageError("sheet takes --frames, not --frame");
+  for (const std::string& option : shape.needed) {
+    if (std::find(given.begin(), given.end(), option) != given.end()) continue;
+    if (option == "--output") throw UsageError(name + " needs -o OUTPUT");
+    if (option == "--style") throw UsageError(name + " needs -s STYLE.json, a scene of one layer");
+    // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once, on failure
+    throw UsageError(name + " needs " + option + (option == "--frames" ? " A-B" : ""));
   }
+  if (invocation.frame && invocation.frames) {
+    throw UsageError(name + " takes --frame or --frames, not both");
+  }
+  const size_t from_standard_input =
+      std::count(positional.begin(), positional.end(), std::string("-")) +
+      (invocation.style == "-" ? 1 : 0);
+  if (from_standard_input > 1) throw UsageError("only one input can come from standard input (-)");
 }
 
 }  // namespace
@@ -135,7 +233,7 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
   }
 
   std::vector<std::string> positional;
-  bool module_option = false;
+  std::vector<std::string> given;  // long names of the options given
   for (size_t i = 1; i < arguments.size(); ++i) {
     std::string option = arguments[i];
     std::optional<std::string> value;
@@ -149,48 +247,78 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       if (i + 1 >= arguments.size()) throw UsageError(option + " needs a value");
       return arguments[++i];
     };
+    const auto take_name = [&](std::string& into) {
+      into = take_value();
+      if (into.empty()) throw UsageError(option + " needs a file name");
+    };
     if (option == "-o" || option == "--output") {
-      invocation.output = take_value();
-      if (invocation.output.empty()) throw UsageError(option + " needs a file name");
+      take_name(invocation.output);
+      option = "--output";
+    } else if (option == "-s" || option == "--style") {
+      take_name(invocation.style);
+      option = "--style";
     } else if (option == "--frame") {
       invocation.frame = ParseFrameNumber(take_value(), option);
     } else if (option == "--frames") {
       invocation.frames = ParseFrameRange(take_value(), option);
     } else if (option == "--jobs" || option == "-j") {
       invocation.jobs = ParseCount(take_value(), option, 1, 256);
+      option = "--jobs";
     } else if (option == "--columns") {
       invocation.columns = ParseCount(take_value(), option, 1, 1000);
     } else if (option == "--module") {
       invocation.module = take_value();
-      module_option = true;
     } else if (option == "--max-memory") {
       invocation.max_memory = ParseByteSize(take_value(), option);
-    } else if (option == "--strict" && !value) {
-      invocation.strict = true;
+    } else if (option == "--set") {
+      invocation.overrides.push_back(ParseSceneOverride(take_value()));
+    } else if (option == "--fade") {
+      invocation.fade_seconds = ParseSeconds(take_value(), option, 0, 60);
+    } else if (option == "--duration") {
+      invocation.duration_seconds = ParseSeconds(take_value(), option, 0.001, 86400);
+    } else if ((option == "--strict" || option == "--per-line") && !value) {
+      invocation.strict = invocation.strict || option == "--strict";
+      invocation.per_line = invocation.per_line || option == "--per-line";
     } else if (option.size() > 1 && option[0] == '-') {
       throw UsageError("unknown option '" + option + "'" +
                        SuggestionOr(option,
-                                    {"--output", "--frame", "--frames", "--jobs", "--columns",
-                                     "--module", "--strict", "--max-memory"},
+                                    {"--output", "--style", "--frame", "--frames", "--jobs",
+                                     "--columns", "--module", "--strict", "--max-memory", "--set",
+                                     "--per-line", "--fade", "--duration"},
                                     ""));
     } else {
       positional.push_back(option);
+      continue;
     }
+    given.push_back(option);
   }
-  CheckFits(invocation, positional);
-  if (invocation.command == CommandName::kDescribe) {
-    const bool scene = !positional.empty() && positional[0].size() > 5 &&
-                       positional[0].compare(positional[0].size() - 5, 5, ".json") == 0;
-    if (scene) {
-      invocation.scene = positional[0];
-    } else if (!positional.empty()) {
-      if (module_option) {
-        throw UsageError("describe takes the module as an argument or with --module, not both");
+  CheckFits(invocation, given, positional);
+  switch (invocation.command) {
+    case CommandName::kDescribe: {
+      const bool scene = !positional.empty() &&
+                         ((positional[0].size() > 5 &&
+                           positional[0].compare(positional[0].size() - 5, 5, ".json") == 0) ||
+                          IsStandardInput(positional[0]));
+      if (scene) {
+        invocation.scene = positional[0];
+      } else if (!positional.empty()) {
+        if (!invocation.module.empty()) {
+          throw UsageError("describe takes the module as an argument or with --module, not both");
+        }
+        invocation.module = positional[0];
       }
-      invocation.module = positional[0];
+      break;
     }
-  } else {
-    invocation.scene = positional[0];
+    case CommandName::kCaptions:
+      invocation.subtitles = positional[0];
+      break;
+    case CommandName::kBatch:
+      invocation.scene = positional[0];
+      invocation.data = positional[1];
+      break;
+    default:
+      invocation.scene = positional[0];
+      break;
   }
   return invocation;
 }

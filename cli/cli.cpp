@@ -5,6 +5,8 @@
 #include <new>
 
 #include "cli/arguments.h"
+#include "cli/batch/batch_command.h"
+#include "cli/captions/captions_command.h"
 #include "cli/cli_error.h"
 #include "cli/describe_command.h"
 #include "cli/render_command.h"
@@ -22,6 +24,10 @@ int RunCli(const std::vector<std::string>& arguments, Console& console) {
         return RunSheet(invocation, console);
       case CommandName::kDescribe:
         return RunDescribe(invocation, console);
+      case CommandName::kCaptions:
+        return RunCaptions(invocation, console);
+      case CommandName::kBatch:
+        return RunBatch(invocation, console);
       case CommandName::kHelp:
         console.out << kUsage;
         return kExitSuccess;

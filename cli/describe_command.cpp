@@ -254,7 +254,7 @@ int RunDescribe(const Invocation& invocation, Console& console) {
   // render would, so that a bad one prints nothing but its message.
   std::optional<SceneFile> scene_file;
   if (!invocation.scene.empty()) {
-    scene_file = LoadSceneFile(invocation.scene);
+    scene_file = LoadSceneFile(invocation.scene, invocation.overrides);
     ReportSceneWarnings(*scene_file, invocation.strict, console.err);
     const EffectSession check(module_path, *scene_file);
   }

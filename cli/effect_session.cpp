@@ -175,13 +175,25 @@ headless::OwnedWorld EffectSession::RenderChecked(A_long frame) {
 }
 
 headless::OwnedWorld EffectSession::RenderLayers(A_long frame) {
-  // Bottom to top, each layer laid over what is below it.
-  headless::OwnedWorld image = RenderLayer(layers_.back(), frame, layers_.size() - 1);
-  for (size_t index = layers_.size() - 1; index-- > 0;) {
-    const headless::OwnedWorld layer = RenderLayer(layers_[index], frame, index);
-    headless::LayOver(layer.world(), image.world());
+  // Bottom to top, each layer laid over what is below it at its opacity. A layer that shows
+  // nothing at the frame is not rendered at all.
+  std::optional<headless::OwnedWorld> image;
+  for (size_t index = layers_.size(); index-- > 0;) {
+    const A_u_char opacity = headless::OpacityAtFrame(composition_, layers_[index].text, frame);
+    if (opacity == 0) continue;
+    headless::OwnedWorld layer = RenderLayer(layers_[index], frame, index);
+    if (!image && opacity == 255) {
+      image = std::move(layer);
+      continue;
+    }
+    if (!image) image.emplace(layer.width(), layer.height());
+    headless::LayOver(layer.world(), image->world(), opacity);
   }
-  return image;
+  if (!image) {
+    image.emplace(headless::DownsampledSize(composition_.width, options_.downsample_x),
+                  headless::DownsampledSize(composition_.height, options_.downsample_y));
+  }
+  return std::move(*image);
 }
 
 }  // namespace quorvel::cli

@@ -95,9 +95,12 @@ void FrameOrder::Abandon() {
   turn_.notify_all();
 }
 
-int ReportFrameJobs(const FrameJobsOutcome& outcome, A_long total, Console& console) {
+int ReportFrameJobs(const FrameJobsOutcome& outcome, A_long total, Console& console,
+                    const std::function<std::string(A_long)>& name) {
   for (const FrameFailure& failure : outcome.failures) {
-    console.err << "quorvel-render: frame " << failure.frame << ": " << failure.message << "\n";
+    console.err << "quorvel-render: "
+                << (name ? name(failure.frame) : "frame " + std::to_string(failure.frame)) << ": "
+                << failure.message << "\n";
   }
   if (outcome.interrupted) {
     console.err << "quorvel-render: interrupted after " << outcome.done << " of " << total

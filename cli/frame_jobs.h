@@ -58,7 +58,9 @@ class FrameOrder {
 FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob& job);
 
 // Tells the failures, one line each, and an interruption; returns the exit code of the run.
-int ReportFrameJobs(const FrameJobsOutcome& outcome, A_long total, Console& console);
+// `name` says what a job number stands for ("frame 7" when not given).
+int ReportFrameJobs(const FrameJobsOutcome& outcome, A_long total, Console& console,
+                    const std::function<std::string(A_long)>& name = nullptr);
 
 // The default number of threads: the machine's hardware threads, at least 1.
 int DefaultJobs();

@@ -60,13 +60,17 @@ Progress::Progress(std::ostream& stream, bool terminal, A_long total, int column
       start_(std::chrono::steady_clock::now()) {}
 
 void Progress::FrameDone(A_long frame, const std::string& detail) {
+  ItemDone("frame " + std::to_string(frame), detail);
+}
+
+void Progress::ItemDone(const std::string& item, const std::string& detail) {
   std::lock_guard<std::mutex> lock(mutex_);
   ++done_;
   if (terminal_) {
     DrawBar();
     return;
   }
-  stream_ << "frame " << frame << " (" << done_ << "/" << total_ << "): " << detail << "\n";
+  stream_ << item << " (" << done_ << "/" << total_ << "): " << detail << "\n";
   stream_.flush();
 }
 

@@ -24,6 +24,8 @@ class Progress {
 
   // Called from any thread as each frame is done; `detail` says what became of it.
   void FrameDone(A_long frame, const std::string& detail);
+  // The same for a piece of work named otherwise ("row 3").
+  void ItemDone(const std::string& item, const std::string& detail);
   // Ends the bar's line; nothing when nothing was drawn.
   void Finish();
   // The bar's line after `seconds`, fitting the columns.

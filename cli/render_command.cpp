@@ -139,20 +139,26 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
 
 }  // namespace
 
-int RunRender(const Invocation& invocation, Console& console) {
+int RenderScene(const Invocation& invocation, const SceneFile& scene_file, FramesByDefault frames,
+                Console& console) {
   // The output's format first: a name no format takes is a usage error before any work.
   const std::optional<headless::VideoFormat> video = OutputFormatOf(invocation.output);
-  const SceneFile scene_file = LoadSceneFile(invocation.scene);
   ReportSceneWarnings(scene_file, invocation.strict, console.err);
   if (invocation.max_memory) headless::SetMemoryBudget(*invocation.max_memory);
   // A video is the whole composition unless frames are named.
   const A_long single = invocation.frame.value_or(0);
   const FrameRange whole{0, FrameCount(scene_file.composition) - 1};
+  const bool all = (video || frames == FramesByDefault::kAll) && !invocation.frame;
   const FrameRange range = CheckFramesInScene(
-      scene_file,
-      invocation.frames.value_or(video && !invocation.frame ? whole : FrameRange{single, single}));
+      scene_file, invocation.frames.value_or(all ? whole : FrameRange{single, single}));
   if (video) return RenderVideo(invocation, scene_file, range, *video, console);
   return RenderImages(invocation, scene_file, range, console);
+}
+
+int RunRender(const Invocation& invocation, Console& console) {
+  OutputFormatOf(invocation.output);  // a usage error before the scene is read
+  return RenderScene(invocation, LoadSceneFile(invocation.scene, invocation.overrides),
+                     FramesByDefault::kFirst, console);
 }
 
 }  // namespace quorvel::cli

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <limits>
 #include <optional>
@@ -32,7 +33,6 @@ constexpr double kMaxFrameRate = 1000;
 constexpr int64_t kLargestDenominator = 1000;
 constexpr double kMaxDuration = 86400;
 constexpr double kMaxCoordinate = 100000;
-constexpr size_t kMaxTextBytes = 10000;
 
 struct Fraction {
   int64_t numerator;
@@ -116,12 +116,6 @@ void SetTimeUnits(const Fraction& rate, headless::Composition& composition) {
   composition.frame_duration = static_cast<A_long>(rate.denominator * factor);
 }
 
-// The longest duration whose frame times stay inside the host's 32-bit time values.
-double LongestDuration(const headless::Composition& composition) {
-  return static_cast<double>(std::numeric_limits<A_long>::max() - composition.frame_duration) /
-         composition.time_scale;
-}
-
 void ReadComposition(const JsonPlace& place, headless::Composition& composition) {
   const ObjectReader reader(place, {"width", "height", "fps", "duration", "background",
                                     "motion_blur", "shutter_angle", "shutter_phase"});
@@ -176,8 +170,22 @@ headless::TextAlignment ReadAlignment(const JsonPlace& place) {
   return headless::TextAlignment::kLeft;
 }
 
-constexpr const char* kLayerKeys[] = {"text",  "font",     "style",     "size",
-                                      "color", "position", "alignment", "motion_blur"};
+constexpr const char* kLayerKeys[] = {"text",   "font",     "style",     "size",    "color",
+                                      "anchor", "position", "alignment", "opacity", "motion_blur"};
+
+// "bottom-center": the point of the layout block at the layer's position.
+headless::TextAnchor ReadAnchor(const JsonPlace& place) {
+  static const std::vector<std::string> kNames = {"top-left",    "top-center",    "top-right",
+                                                  "center-left", "center",        "center-right",
+                                                  "bottom-left", "bottom-center", "bottom-right"};
+  const std::string name = ReadChoice(place, kNames);
+  const auto index =
+      static_cast<size_t>(std::find(kNames.begin(), kNames.end(), name) - kNames.begin());
+  // "center" stands for "center-center", the fifth of the three-by-three.
+  const size_t column = index % 3;
+  const size_t row = index / 3;
+  return headless::TextAnchor{static_cast<double>(column) / 2, static_cast<double>(row) / 2};
+}
 
 // A text layer's keys; in the list form of "layers" a layer may also hold its "effect",
 // which is returned.
@@ -216,23 +224,7 @@ void ReadFontFile(const JsonPlace& font, const std::string& name, headless::Text
 std::string MissingCharactersWarning(const JsonPlace& place, const headless::TextLayer& layer) {
   std::vector<std::string> texts{layer.text.constant};
   for (const auto& key : layer.text.keys) texts.push_back(key.value);
-  std::vector<char32_t> missing;
-  for (const std::string& text : texts) {
-    for (const char32_t c : headless::MissingCharacters(layer, text)) {
-      if (std::find(missing.begin(), missing.end(), c) == missing.end()) missing.push_back(c);
-    }
-  }
-  if (missing.empty()) return {};
-  std::string list;
-  for (const char32_t c : missing) {
-    char code[16];
-    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-    list += (list.empty() ? "" : ", ") + std::string(code);
-  }
-  const std::string font =
-      layer.font_family + (layer.font_style.empty() ? "" : " " + layer.font_style);
-  return place.file() + ": " + place.path() + ": the font \"" + font + "\" has no glyph for " +
-         list + "; they show as boxes";
+  return MissingGlyphsWarning(layer, texts, place.file() + ": " + place.path());
 }
 
 // A text layer's keys; in the list form of "layers" a layer may also hold its "effect",
@@ -254,7 +246,12 @@ std::optional<JsonPlace> ReadLayer(const JsonPlace& place, headless::TextLayer& 
     layer.position = ReadAnimated<Point2>(
         *position, [](const JsonPlace& point) { return ReadPoint(point, kMaxCoordinate); });
   }
+  if (auto anchor = reader.Find("anchor")) layer.anchor = ReadAnchor(*anchor);
   if (auto alignment = reader.Find("alignment")) layer.alignment = ReadAlignment(*alignment);
+  if (auto opacity = reader.Find("opacity")) {
+    layer.opacity = ReadAnimated<double>(
+        *opacity, [](const JsonPlace& percent) { return ReadNumber(percent, 0, 100); });
+  }
   if (auto blur = reader.Find("motion_blur")) layer.motion_blur = ReadBool(*blur);
 
   const std::optional<JsonPlace> font = reader.Find("font");
@@ -351,8 +348,7 @@ void ReadHost(const JsonPlace& place, headless::InstanceOptions& options) {
 
 }  // namespace
 
-SceneFile ParseSceneFile(const std::string& text, const std::string& file) {
-  const Json document = ParseJsonText(text, file);
+SceneFile SceneFromDocument(const Json& document, const std::string& file) {
   const JsonPlace top(document, file, "");
   const ObjectReader reader(top, {"composition", "layers", "layer", "host", "effect"});
 
@@ -383,20 +379,44 @@ SceneFile ParseSceneFile(const std::string& text, const std::string& file) {
   return scene_file;
 }
 
-SceneFile LoadSceneFile(const std::filesystem::path& path) {
+SceneFile ParseSceneFile(const std::string& text, const std::string& file) {
+  return SceneFromDocument(ParseJsonText(text, file), file);
+}
+
+std::string SceneName(const std::string& path) {
+  return IsStandardInput(path) ? "standard input" : path;
+}
+
+std::string ReadInputFile(const std::string& path, const char* what) {
+  std::ostringstream text;
+  if (IsStandardInput(path)) {
+    text << std::cin.rdbuf();
+    if (std::cin.bad())
+      throw SceneError(std::string("cannot read the ") + what + " from standard input");
+    return text.str();
+  }
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) {
-    throw SceneError(path.string() + ": is a folder, not a scene file");
+    throw SceneError(path + ": is a folder, not a " + what);
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    throw SceneError(path.string() +
-                     ": cannot open the scene file: " + std::generic_category().message(errno));
+    throw SceneError(path + ": cannot open the " + what + ": " +
+                     std::generic_category().message(errno));
   }
-  std::ostringstream text;
   text << in.rdbuf();
-  if (in.bad()) throw SceneError(path.string() + ": cannot read the scene file");
-  return ParseSceneFile(text.str(), path.string());
+  if (in.bad()) throw SceneError(path + ": cannot read the " + what);
+  return text.str();
+}
+
+Json ReadSceneDocument(const std::string& path, const std::vector<SceneOverride>& overrides) {
+  Json document = ParseJsonText(ReadInputFile(path, "scene file"), SceneName(path));
+  ApplyOverrides(document, overrides);
+  return document;
+}
+
+SceneFile LoadSceneFile(const std::string& path, const std::vector<SceneOverride>& overrides) {
+  return SceneFromDocument(ReadSceneDocument(path, overrides), SceneName(path));
 }
 
 void ReportSceneWarnings(const SceneFile& scene_file, bool strict, std::ostream& err) {
@@ -410,6 +430,34 @@ void ReportSceneWarnings(const SceneFile& scene_file, bool strict, std::ostream&
   for (const std::string& warning : scene_file.warnings) {
     err << "quorvel-render: warning: " << warning << "\n";
   }
+}
+
+std::string MissingGlyphsWarning(const headless::TextLayer& layer,
+                                 const std::vector<std::string>& texts, const std::string& where) {
+  std::vector<char32_t> missing;
+  for (const std::string& text : texts) {
+    for (const char32_t c : headless::MissingCharacters(layer, text)) {
+      if (std::find(missing.begin(), missing.end(), c) == missing.end()) missing.push_back(c);
+    }
+  }
+  if (missing.empty()) return {};
+  std::string list;
+  for (const char32_t c : missing) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+    list += (list.empty() ? "" : ", ") + std::string(code);
+  }
+  const std::string font =
+      layer.font_family + (layer.font_style.empty() ? "" : " " + layer.font_style);
+  return where + ": the font \"" + font + "\" has no glyph for " + list + "; they show as boxes";
+}
+
+double LongestDuration(const headless::Composition& composition) {
+  // Frame times must stay inside the host's 32-bit time values.
+  const double in_time_values =
+      static_cast<double>(std::numeric_limits<A_long>::max() - composition.frame_duration) /
+      composition.time_scale;
+  return std::min(in_time_values, kMaxDuration);
 }
 
 A_long FrameCount(const headless::Composition& composition) {

@@ -11,10 +11,14 @@
 
 #include "cli/json_place.h"
 #include "cli/output_path.h"
+#include "cli/scene_overrides.h"
 #include "headless/composition/scene.h"
 #include "headless/instance/effect_instance.h"
 
 namespace quorvel::cli {
+
+// The longest text a layer takes, in bytes.
+inline constexpr size_t kMaxTextBytes = 10000;
 
 // One layer of a scene file: a text layer and, optionally, the effect on it.
 struct SceneLayer {
@@ -42,9 +46,32 @@ struct SceneFile {
 // are errors: a SceneError of the first, after telling the others.
 void ReportSceneWarnings(const SceneFile& scene_file, bool strict, std::ostream& err);
 
-// Reads and checks everything but the effect parameters. Throws SceneError.
-SceneFile LoadSceneFile(const std::filesystem::path& path);
+// A scene file's path "-" is standard input.
+inline bool IsStandardInput(const std::string& path) {
+  return path == "-";
+}
+// The name messages give a scene file by: its path, or "standard input".
+std::string SceneName(const std::string& path);
+// The whole of a file, or of standard input for "-"; `what` names it in messages ("scene
+// file"). Throws SceneError.
+std::string ReadInputFile(const std::string& path, const char* what);
+
+// A scene file's JSON with the overrides applied. Throws SceneError.
+Json ReadSceneDocument(const std::string& path, const std::vector<SceneOverride>& overrides);
+
+// Reads and checks everything but the effect parameters. Throws SceneError. `file` names the
+// scene in messages, and relative font paths are taken from its folder.
+SceneFile SceneFromDocument(const Json& document, const std::string& file);
+SceneFile LoadSceneFile(const std::string& path, const std::vector<SceneOverride>& overrides = {});
 SceneFile ParseSceneFile(const std::string& text, const std::string& file);
+
+// "WHERE: the font "F" has no glyph for U+4E2D; they show as boxes" for the characters of
+// `texts` that the layer's font lacks, or empty when it has them all.
+std::string MissingGlyphsWarning(const headless::TextLayer& layer,
+                                 const std::vector<std::string>& texts, const std::string& where);
+
+// The longest a composition at its frame rate may last, in seconds.
+double LongestDuration(const headless::Composition& composition);
 
 // The number of frames of the composition; frames are numbered from 0.
 A_long FrameCount(const headless::Composition& composition);

@@ -194,7 +194,7 @@ int RunSheet(const Invocation& invocation, Console& console) {
     throw UsageError(std::filesystem::path(invocation.output).filename().string() +
                      ": a sheet is one image; name a .png");
   }
-  const SceneFile scene_file = LoadSceneFile(invocation.scene);
+  const SceneFile scene_file = LoadSceneFile(invocation.scene, invocation.overrides);
   ReportSceneWarnings(scene_file, invocation.strict, console.err);
   if (invocation.max_memory) headless::SetMemoryBudget(*invocation.max_memory);
   const FrameRange range = CheckFramesInScene(scene_file, *invocation.frames);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "headless/composition/frame_render.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -130,8 +131,15 @@ OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& l
   return LayerPixelsAtFrame(composition, layer, options, FrameTimesAt(composition, layer, frame));
 }
 
-void LayOver(const PF_EffectWorld& upper, PF_EffectWorld& lower) {
-  const PF_CompositeMode over{PF_Xfer_IN_FRONT, 0, 255, 0, 0};
+A_u_char OpacityAtFrame(const Composition& composition, const TextLayer& layer, A_long frame) {
+  const FrameTimes times = FrameTimesAt(composition, layer, frame);
+  const double percent = layer.opacity.At(Seconds(times.current_time, times.time_scale));
+  // Clamped: an eased key may overshoot 0..100. A NaN cannot reach here (keys are checked).
+  return static_cast<A_u_char>(std::lround(std::clamp(percent, 0.0, 100.0) * 2.55));
+}
+
+void LayOver(const PF_EffectWorld& upper, PF_EffectWorld& lower, A_u_char opacity) {
+  const PF_CompositeMode over{PF_Xfer_IN_FRONT, 0, opacity, 0, 0};
   TransferRect(nullptr, PF_Quality_HI, PF_MF_Alpha_PREMUL, PF_Field_FRAME, nullptr, &upper, &over,
                nullptr, 0, 0, &lower);
 }

@@ -46,6 +46,14 @@ T Interpolate(const Animated<T>& value, double seconds) {
 
 enum class TextAlignment { kLeft, kCenter, kRight };
 
+// The point of the text's layout block that sits at the layer's position, as fractions of the
+// block's width and height: (0, 0) is its top-left corner, (0.5, 1) the middle of its bottom
+// edge, so that captions of any number of lines grow upwards from one line.
+struct TextAnchor {
+  double x = 0;
+  double y = 0;
+};
+
 struct TextLayer {
   Animated<std::string> text{std::string("Quorvel")};  // lines separated by '\n'
   std::string font_family = "DejaVu Sans";
@@ -55,8 +63,15 @@ struct TextLayer {
   std::string font_file;
   double font_size = 72;  // pixels at full resolution
   PF_Pixel color{255, 255, 255, 255};
-  Animated<Point2> position;  // top-left of the text's layout box, layer pixels
+  Animated<Point2> position;  // where the anchor of the text's layout box sits, layer pixels
+  TextAnchor anchor;
+  // When set, only this line of the text is drawn (0 for the first), where it sits in the
+  // layout of the whole text: a caption's lines as layers of their own, each with its own box.
+  std::optional<int> shown_line;
   TextAlignment alignment = TextAlignment::kLeft;
+  // Percent, 0 to 100: applied when the layer is laid over those below, to the effect's output
+  // (box and text together) as to plain text.
+  Animated<double> opacity{100.0};
   bool motion_blur = false;
   AEGP_ObjectType object_type = AEGP_ObjectType_TEXT;  // another type tests non-text layers
   // When set, these are the layer's outlines (held between keys, never moved by position)

@@ -432,7 +432,7 @@ std::vector<char32_t> FreeTypeMissingCharacters(const TextLayer& layer, const st
 }
 
 bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
-                            Point2 origin) {
+                            Point2 position) {
   std::lock_guard<std::mutex> lock(FreeTypeLock());
   const std::string path = FontFileOfLocked(layer);
   if (path.empty()) return false;
@@ -448,8 +448,13 @@ bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::s
   }
 
   const double scale = layer.font_size / static_cast<double>(face->units_per_EM);
+  const double box_height =
+      static_cast<double>(lines.size()) * static_cast<double>(face->height) * scale;
+  const Point2 origin{position.x - layer.anchor.x * static_cast<double>(box_width) * scale,
+                      position.y - layer.anchor.y * box_height};
   const FT_Outline_Funcs walk{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
   for (std::size_t row = 0; row < lines.size(); ++row) {
+    if (layer.shown_line && static_cast<std::size_t>(*layer.shown_line) != row) continue;
     const Line& line = lines[row];
     const double line_x =
         origin.x + AlignmentOffset(layer.alignment, box_width, line.width) * scale;

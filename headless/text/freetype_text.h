@@ -33,11 +33,11 @@ std::string FindFontFile(const std::string& directory, const std::string& family
 
 // Adds the glyph contours of `text` (UTF-8; each invalid byte stands for U+FFFD) in the
 // layer's font and size to the current path of `cairo`, the layout box's top-left corner at
-// `origin`. Lines are `height` of the font apart, each aligned within the widest. Font units
-// are scaled in double precision without hinting, so the outlines do not depend on the
-// platform. Returns false, adding nothing, when no font file matches the layer's font.
-// The family and style name (FreeType's, such as "Bold Oblique") of the first face of a font
-// file, or false when FreeType cannot read it as a scalable font.
+// `origin` less the anchor's share of the box's size. Lines are `height` of the font apart, each
+// aligned within the widest. Font units are scaled in double precision without hinting, so the
+// outlines do not depend on the platform. Returns false, adding nothing, when no font file matches
+// the layer's font. The family and style name (FreeType's, such as "Bold Oblique") of the first
+// face of a font file, or false when FreeType cannot read it as a scalable font.
 bool FreeTypeFaceNames(const std::string& path, std::string& family, std::string& style);
 
 // The characters of `text` that the layer's font file has no glyph for (all of them when no
@@ -45,6 +45,6 @@ bool FreeTypeFaceNames(const std::string& path, std::string& family, std::string
 std::vector<char32_t> FreeTypeMissingCharacters(const TextLayer& layer, const std::string& text);
 
 bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
-                            Point2 origin);
+                            Point2 position);
 
 }  // namespace quorvel::headless

@@ -183,21 +183,28 @@ bool HasRightToLeftLine(PangoLayout* layout) {
   return false;
 }
 
-// pango mirrors the alignment of a right-to-left line, but After Effects' alignment names the
-// edge every line keeps: with such lines, each line is placed by hand.
-void AppendLinesByPhysicalAlignment(cairo_t* cairo, PangoLayout* layout, TextAlignment alignment,
-                                    Point2 origin) {
+// Line by line, as pango_cairo_layout_path places them, for a layer that shows one line only;
+// and because pango mirrors the alignment of a right-to-left line, where After Effects'
+// alignment names the edge every line keeps: with such lines (`physical`), each line is placed
+// by that edge.
+void AppendLineByLine(cairo_t* cairo, PangoLayout* layout, const TextLayer& layer, Point2 origin,
+                      bool physical) {
   PangoRectangle whole;
   pango_layout_get_extents(layout, nullptr, &whole);
   using IterPtr = Owned<PangoLayoutIter, pango_layout_iter_free>;
   const IterPtr iter(pango_layout_get_iter(layout));
+  int index = 0;
   do {
+    if (layer.shown_line && *layer.shown_line != index++) continue;
     PangoRectangle line_extent;
     pango_layout_iter_get_line_extents(iter.get(), nullptr, &line_extent);
-    const double free_space = static_cast<double>(whole.width - line_extent.width);
-    double x = whole.x;
-    if (alignment == TextAlignment::kCenter) x += free_space / 2;
-    if (alignment == TextAlignment::kRight) x += free_space;
+    double x = line_extent.x;
+    if (physical) {
+      const double free_space = static_cast<double>(whole.width - line_extent.width);
+      x = whole.x;
+      if (layer.alignment == TextAlignment::kCenter) x += free_space / 2;
+      if (layer.alignment == TextAlignment::kRight) x += free_space;
+    }
     const double baseline = pango_layout_iter_get_baseline(iter.get());
     cairo_move_to(cairo, origin.x + x / PANGO_SCALE, origin.y + baseline / PANGO_SCALE);
     pango_cairo_layout_line_path(cairo, pango_layout_iter_get_line_readonly(iter.get()));
@@ -205,11 +212,19 @@ void AppendLinesByPhysicalAlignment(cairo_t* cairo, PangoLayout* layout, TextAli
 }
 
 void AppendPangoTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
-                         Point2 origin) {
+                         Point2 position) {
   std::lock_guard<std::mutex> lock(PangoLock());
   const PangoLayoutPtr layout = PangoTextLayout(layer, text);
-  if (HasRightToLeftLine(layout.get())) {
-    AppendLinesByPhysicalAlignment(cairo, layout.get(), layer.alignment, origin);
+  Point2 origin = position;
+  if (layer.anchor.x != 0 || layer.anchor.y != 0) {
+    PangoRectangle block;
+    pango_layout_get_extents(layout.get(), nullptr, &block);
+    origin.x -= layer.anchor.x * static_cast<double>(block.width) / PANGO_SCALE;
+    origin.y -= layer.anchor.y * static_cast<double>(block.height) / PANGO_SCALE;
+  }
+  const bool physical = HasRightToLeftLine(layout.get());
+  if (physical || layer.shown_line) {
+    AppendLineByLine(cairo, layout.get(), layer, origin, physical);
     return;
   }
   cairo_move_to(cairo, origin.x, origin.y);
@@ -241,18 +256,18 @@ std::vector<char32_t> PangoMissingCharacters(const TextLayer& layer, const std::
 }
 #endif
 
-TextOutlines GlyphOutlines(const TextLayer& layer, const std::string& text, Point2 origin) {
+TextOutlines GlyphOutlines(const TextLayer& layer, const std::string& text, Point2 position) {
   if (text.empty() || !(layer.font_size > 0 && layer.font_size <= kMaxFontSize)) return {};
   const CairoSurfacePtr surface(cairo_recording_surface_create(CAIRO_CONTENT_ALPHA, nullptr));
   const CairoPtr cairo(cairo_create(surface.get()));
 #if QUORVEL_HAVE_PANGO
   if (ActiveTextBackend() == TextBackend::kPango) {
-    AppendPangoTextPath(cairo.get(), layer, text, origin);
-  } else if (!AppendFreeTypeTextPath(cairo.get(), layer, text, origin)) {
+    AppendPangoTextPath(cairo.get(), layer, text, position);
+  } else if (!AppendFreeTypeTextPath(cairo.get(), layer, text, position)) {
     return {};
   }
 #else
-  if (!AppendFreeTypeTextPath(cairo.get(), layer, text, origin)) return {};
+  if (!AppendFreeTypeTextPath(cairo.get(), layer, text, position)) return {};
 #endif
   const CairoPathPtr path(cairo_copy_path(cairo.get()));
   if (path == nullptr || path->status != CAIRO_STATUS_SUCCESS) return {};

@@ -13,7 +13,7 @@
 namespace quorvel::headless {
 
 // The layer's outlines at a time: one closed outline per glyph contour, in layer pixels at
-// full resolution, the layout box's top-left corner at the layer's position. A layer with
+// full resolution, the layout box's anchor at the layer's position. A layer with
 // explicit outlines gives those instead. Empty text, or a font size that is not a positive
 // number up to kMaxFontSize, gives none.
 TextOutlines TextOutlinesAt(const TextLayer& layer, double seconds);

@@ -67,6 +67,18 @@ TEST(Arguments, RefusesWhatACommandDoesNotTake) {
   EXPECT_THROW(ParseArguments({"sheet", "scene.json", "-o", "sheet.png"}), UsageError);
   EXPECT_THROW(ParseArguments({"render", "scene.json", "-o", "a.png", "--jobs", "0"}), UsageError);
   EXPECT_THROW(ParseArguments({"paint", "scene.json"}), UsageError);
+  EXPECT_THROW(ParseArguments({"captions", "s.srt", "-o", "a.webm"}), UsageError);  // no -s
+  EXPECT_THROW(
+      ParseArguments({"captions", "s.srt", "-s", "x.json", "-o", "a.webm", "--fade", "-1"}),
+      UsageError);
+  EXPECT_THROW(ParseArguments({"batch", "t.json", "-o", "{name}.png"}), UsageError);
+  EXPECT_THROW(ParseArguments({"batch", "-", "-", "-o", "{name}.png"}), UsageError);
+  EXPECT_THROW(ParseArguments({"render", "s.json", "-o", "a.png", "--per-line"}), UsageError);
+  const Invocation captions = ParseArguments(
+      {"captions", "-", "-s", "style.json", "-o", "a.webm", "--per-line", "--fade=0.25"});
+  EXPECT_EQ(captions.subtitles, "-");
+  EXPECT_TRUE(captions.per_line);
+  EXPECT_EQ(captions.fade_seconds, 0.25);
 }
 
 }  // namespace

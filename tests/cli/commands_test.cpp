@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -292,6 +293,114 @@ TEST_F(Commands, ABadSceneIsRefusedWithThePlaceNamed) {
   EXPECT_EQ(run.err,
             "quorvel-render: " + scene.string() + ": effect.Roundness: 140 is outside 0..100\n");
   EXPECT_FALSE(fs::exists(folder_ / "bad.png"));
+}
+
+// Rows of a frame where a pixel differs from the background, each run of such rows one box.
+std::vector<std::pair<A_long, A_long>> InkedRowRuns(const fs::path& png,
+                                                    const PF_Pixel& background) {
+  const headless::PngImage image = headless::ReadPng(png);
+  EXPECT_TRUE(image.status.ok) << png << ": " << image.status.message;
+  std::vector<std::pair<A_long, A_long>> runs;
+  if (!image.status.ok) return runs;
+  const headless::OwnedWorld& world = *image.world;
+  for (A_long y = 0; y < world.height(); ++y) {
+    bool inked = false;
+    for (A_long x = 0; x < world.width() && !inked; ++x) {
+      const PF_Pixel& p = world.At(x, y);
+      inked = p.red != background.red || p.green != background.green || p.blue != background.blue;
+    }
+    if (!inked) continue;
+    if (!runs.empty() && runs.back().second == y - 1) {
+      runs.back().second = y;
+    } else {
+      runs.emplace_back(y, y);
+    }
+  }
+  return runs;
+}
+
+constexpr char kCaptionStyle[] = R"({
+  "composition": {"width": 320, "height": 180, "fps": 10, "background": "#204060"},
+  "layer": {"size": 20, "color": "#ffffff", "anchor": "bottom-center", "position": [160, 170],
+            "alignment": "center"},
+  "effect": {"Fill Color": "#000000", "Expansion Width": 4, "Expansion Height": 1}})";
+
+// Three cues at 10 frames a second: each cue's box on exactly its frames, only the background
+// between; with --per-line, a two-line cue gets two boxes where it had one.
+TEST_F(Commands, CaptionsShowEachCueOnItsFramesAndPerLineSplitsTheBox) {
+  std::ofstream(folder_ / "style.json") << kCaptionStyle;
+  std::ofstream(folder_ / "subs.srt")
+      << "1\r\n00:00:00,100 --> 00:00:00,300\r\nHELL\r\n\r\n2\r\n00:00:00,450 --> "
+         "00:00:00,600\r\nTWO LINES\r\nIN A LINE\r\n\r\n3\r\n00:00:00,800 --> 00:00:00,900\r\nEND";
+  const PF_Pixel background{255, 0x20, 0x40, 0x60};
+  for (const bool per_line : {false, true}) {
+    std::vector<std::string> arguments = {"captions", (folder_ / "subs.srt").string(),
+                                          "-s",       (folder_ / "style.json").string(),
+                                          "-o",       (folder_ / "f_%02d.png").string()};
+    if (per_line) arguments.push_back("--per-line");
+    const CommandRun run = RunCommand(arguments);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("wrote 9 frames"));  // to the last cue's end, 0.9 s
+    // Frames 1-2: cue 1; 5: cue 2 (0.45 s falls after frame 4); 8: cue 3.
+    const std::vector<A_long> shown = {1, 2, 5, 8};
+    for (A_long frame = 0; frame < 9; ++frame) {
+      char name[16];
+      std::snprintf(name, sizeof name, "f_%02d.png", static_cast<int>(frame));
+      const auto runs = InkedRowRuns(folder_ / name, background);
+      const bool expected = std::count(shown.begin(), shown.end(), frame) > 0;
+      EXPECT_EQ(!runs.empty(), expected) << "frame " << frame << (per_line ? " per line" : "");
+      if (!expected || runs.empty()) continue;
+      if (frame == 5) {
+        EXPECT_EQ(runs.size(), per_line ? 2u : 1u) << "boxes of the two-line cue";
+      }
+      // Anchored at the bottom line: every box ends on one row (to the antialiased edge row),
+      // where a box of two lines grown downwards would end a line lower.
+      EXPECT_NEAR(runs.back().second, InkedRowRuns(folder_ / "f_01.png", background).back().second,
+                  1)
+          << "frame " << frame;
+    }
+  }
+  std::ofstream(folder_ / "overlap.srt") << "1\n00:00:01,000 --> 00:00:03,000\nA\n\n"
+                                            "2\n00:00:02,000 --> 00:00:04,000\nB\n";
+  const CommandRun overlap =
+      RunCommand({"captions", (folder_ / "overlap.srt").string(), "-s",
+                  (folder_ / "style.json").string(), "-o", (folder_ / "o.webm").string()});
+  EXPECT_EQ(overlap.exit_code, 1);
+  EXPECT_THAT(overlap.err, HasSubstr("overlap.srt:6: the cue starts at 00:00:02.000"));
+}
+
+// A row's file is the frame render gives with the row's values set on the template; the scene
+// can also come from standard input.
+TEST_F(Commands, BatchWritesAFileNamedByEachRowAsRenderWithSetDoes) {
+  const fs::path batch = kScenes / "batch";
+  const CommandRun run =
+      RunCommand({"batch", (batch / "name_tag.json").string(), (batch / "names.csv").string(), "-o",
+                  (folder_ / "tags" / "{name}.png").string()});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("wrote 3 files for 3 rows"));
+  for (const char* name : {"Ada Lovelace", "Grace Hopper", "Alan Turing"}) {
+    EXPECT_TRUE(fs::exists(folder_ / "tags" / (std::string(name) + ".png"))) << name;
+  }
+  EXPECT_NE(ReadBytes(folder_ / "tags" / "Ada Lovelace.png"),
+            ReadBytes(folder_ / "tags" / "Grace Hopper.png"));
+
+  std::ifstream template_file(batch / "name_tag.json");
+  std::istringstream input(std::string(std::istreambuf_iterator<char>(template_file), {}));
+  std::streambuf* const standard_input = std::cin.rdbuf(input.rdbuf());
+  const CommandRun rendered =
+      RunCommand({"render", "-", "-o", (folder_ / "ada.png").string(), "--set",
+                  "layers[0].text=Ada Lovelace", "--set", "layers[0].effect.Fill Color=#102a43",
+                  "--set", "layers[1].text=Analytical Engine programmer"});
+  std::cin.rdbuf(standard_input);
+  ASSERT_EQ(rendered.exit_code, 0) << rendered.err;
+  EXPECT_EQ(ReadBytes(folder_ / "ada.png"), ReadBytes(folder_ / "tags" / "Ada Lovelace.png"));
+
+  std::ofstream(folder_ / "twice.csv") << "name,title,color\nAda,x,#000000\nada,y,#000000\n";
+  const CommandRun twice =
+      RunCommand({"batch", (batch / "name_tag.json").string(), (folder_ / "twice.csv").string(),
+                  "-o", (folder_ / "{name}.png").string()});
+  EXPECT_EQ(twice.exit_code, 1);
+  EXPECT_THAT(twice.err, HasSubstr("twice.csv:3 (row 2): writes"));
 }
 
 }  // namespace

@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: MIT
+#include "cli/captions/caption_track.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+namespace quorvel::cli {
+namespace {
+
+using headless::Animated;
+
+struct CueFrames {
+  const Cue* cue;
+  A_long first;  // the first frame it shows on
+  A_long end;    // the frame after its last
+};
+
+// A cue's lines, split at '\n'.
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines(1);
+  for (const char c : text) {
+    if (c == '\n') {
+      lines.emplace_back();
+    } else {
+      lines.back() += c;
+    }
+  }
+  return lines;
+}
+
+bool HasInk(const std::string& line) {
+  return line.find_first_not_of(" \t\n") != std::string::npos;
+}
+
+// Keys from a map of times: each time once, the value set last at it.
+template <typename T>
+Animated<T> Keyed(const std::map<double, T>& values, headless::Easing easing) {
+  std::vector<typename Animated<T>::Key> keys;
+  keys.reserve(values.size());
+  for (const auto& [seconds, value] : values) keys.push_back({seconds, value, easing});
+  if (keys.empty()) return Animated<T>(T{});
+  return Animated<T>::Keyed(std::move(keys));
+}
+
+// Opacity keys that show the layer on the cues' frames: held at 100 and 0 on frame times, or,
+// with a fade, ramps from the cue's start and to its end (each at most half the cue).
+Animated<double> OpacityKeys(const std::vector<CueFrames>& shown,
+                             const headless::Composition& composition, double fade) {
+  const auto frame_seconds = [&](A_long frame) {
+    return headless::Seconds(frame * composition.frame_duration, composition.time_scale);
+  };
+  if (shown.empty()) return Animated<double>(0.0);
+  // Hidden from the start: before its first key a value is the first key's.
+  std::map<double, double> opacity{{0.0, 0.0}};
+  for (const CueFrames& cue : shown) {
+    if (fade <= 0) {
+      opacity[frame_seconds(cue.first)] = 100;
+      opacity[frame_seconds(cue.end)] = 0;
+      continue;
+    }
+    const double start = static_cast<double>(cue.cue->start_ms) / 1000;
+    const double end = static_cast<double>(cue.cue->end_ms) / 1000;
+    const double ramp = std::min(fade, (end - start) / 2);
+    opacity[start] = 0;
+    opacity[start + ramp] = 100;
+    opacity[end - ramp] = 100;
+    opacity[end] = 0;
+  }
+  return Keyed(opacity, fade <= 0 ? headless::Easing::Hold() : headless::Easing::Linear());
+}
+
+}  // namespace
+
+A_long FirstFrameAtOrAfter(int64_t ms, const headless::Composition& composition) {
+  // frame × frame_duration × 1000 >= ms × time_scale, the least such frame; all terms are
+  // bounded (ms by a day, the scale by 10^5), far inside 64 bits.
+  const int64_t numerator = ms * static_cast<int64_t>(composition.time_scale);
+  const int64_t denominator = static_cast<int64_t>(composition.frame_duration) * 1000;
+  return static_cast<A_long>((numerator + denominator - 1) / denominator);
+}
+
+SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
+                       const CaptionOptions& options, const std::string& subtitles_file) {
+  if (style.layers.size() != 1) {
+    throw SceneError(style.file + ": layers: a caption style has one text layer, not " +
+                     std::to_string(style.layers.size()));
+  }
+  SceneFile scene = style;
+  scene.layers.clear();
+  scene.warnings.clear();  // about the style's own text, which the cues replace
+  headless::Composition& composition = scene.composition;
+  const double last_end = static_cast<double>(cues.back().end_ms) / 1000;
+  composition.duration_seconds = options.duration_seconds.value_or(last_end);
+  if (composition.duration_seconds > LongestDuration(composition)) {
+    const Cue& last = *std::max_element(
+        cues.begin(), cues.end(), [](const Cue& a, const Cue& b) { return a.end_ms < b.end_ms; });
+    const std::string longest = ShownNumber(std::floor(LongestDuration(composition))) + " s";
+    if (options.duration_seconds) {
+      throw SceneError("--duration " + ShownNumber(*options.duration_seconds) +
+                       ": longer than a composition at this frame rate may last (" + longest + ")");
+    }
+    throw SceneError(subtitles_file + ":" + std::to_string(last.line) + ": the cue ends at " +
+                     ShownTimestamp(last.end_ms) + ", past what a composition at this frame " +
+                     "rate may last (" + longest + ")");
+  }
+
+  std::vector<CueFrames> frames;
+  const headless::TextLayer& styled = style.layers.front().text;
+  std::vector<std::string> texts;
+  for (const Cue& cue : cues) {
+    const CueFrames cue_frames{&cue, FirstFrameAtOrAfter(cue.start_ms, composition),
+                               FirstFrameAtOrAfter(cue.end_ms, composition)};
+    if (cue_frames.first == cue_frames.end) {
+      scene.warnings.push_back(subtitles_file + ":" + std::to_string(cue.line) + ": the cue (" +
+                               ShownTimestamp(cue.start_ms) + " to " + ShownTimestamp(cue.end_ms) +
+                               ") falls between two frames and shows on none");
+      continue;
+    }
+    if (cue.text.size() > kMaxTextBytes) {
+      throw SceneError(subtitles_file + ":" + std::to_string(cue.line) + ": the cue's text is " +
+                       std::to_string(cue.text.size()) + " bytes long; at most " +
+                       std::to_string(kMaxTextBytes) + " are taken");
+    }
+    frames.push_back(cue_frames);
+    if (std::string warning = MissingGlyphsWarning(styled, {cue.text},
+                                                   subtitles_file + ":" + std::to_string(cue.line));
+        !warning.empty()) {
+      scene.warnings.push_back(std::move(warning));
+    }
+  }
+
+  // The text of every cue, held from its first frame; the layer's opacity shows it only there.
+  std::map<double, std::string> text;
+  for (const CueFrames& cue : frames) {
+    text[headless::Seconds(cue.end * composition.frame_duration, composition.time_scale)] = "";
+    text[headless::Seconds(cue.first * composition.frame_duration, composition.time_scale)] =
+        cue.cue->text;
+  }
+  size_t line_count = 1;
+  if (options.per_line) {
+    for (const CueFrames& cue : frames)
+      line_count = std::max(line_count, LinesOf(cue.cue->text).size());
+  }
+  for (size_t line = 0; line < line_count; ++line) {
+    SceneLayer layer = style.layers.front();
+    layer.text.text = Keyed(text, headless::Easing::Hold());
+    std::vector<CueFrames> shown;
+    for (const CueFrames& cue : frames) {
+      const std::vector<std::string> lines = LinesOf(cue.cue->text);
+      const bool inked =
+          options.per_line ? line < lines.size() && HasInk(lines[line]) : HasInk(cue.cue->text);
+      if (inked) shown.push_back(cue);
+    }
+    layer.text.opacity = OpacityKeys(shown, composition, options.fade_seconds);
+    if (options.per_line) layer.text.shown_line = static_cast<int>(line);
+    scene.layers.push_back(std::move(layer));
+  }
+  return scene;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+// The data files quorvel-render reads besides scenes: subtitle files (as SubRip and as WebVTT),
+// CSV files with a template filled from each row, and --set arguments. Any text is either read
+// or refused with a SceneError or UsageError; anything else is a finding.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <typeinfo>
+
+#include "cli/batch/csv_table.h"
+#include "cli/batch/row_template.h"
+#include "cli/captions/subtitles.h"
+#include "cli/cli_error.h"
+#include "cli/scene_overrides.h"
+
+namespace {
+
+template <typename Work>
+void Refused(Work work) {
+  try {
+    work();
+  } catch (const quorvel::cli::SceneError&) {
+  } catch (const quorvel::cli::UsageError&) {
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "data fuzzer: %s escaped: %s\n", typeid(error).name(), error.what());
+    std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  using namespace quorvel::cli;
+  const std::string text(reinterpret_cast<const char*>(bytes), size);
+  for (const SubtitleFormat format : {SubtitleFormat::kSubRip, SubtitleFormat::kWebVtt}) {
+    Refused([&] { ParseSubtitles(text, format, "fuzz"); });
+  }
+  Refused([&] {
+    const CsvTable table = ParseCsv(text, "fuzz.csv");
+    const Json document = {{"layer", {{"text", "{" + table.columns.front() + "} {{x}}"}}}};
+    CheckPlaceholders(document, table, "t.json");
+    for (size_t row = 0; row < table.rows.size(); ++row) {
+      FillTemplate(document, table, row);
+      OutputNameForRow("out/{" + table.columns.front() + "}_%04d.png", table, row);
+    }
+  });
+  Refused([&] {
+    Json document = Json::object();
+    ApplyOverrides(document, {ParseSceneOverride(text)});
+  });
+  return 0;
+}
