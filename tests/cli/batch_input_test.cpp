@@ -50,8 +50,9 @@ TEST(Csv, ReadsQuotedFieldsAndRefusesBrokenRowsByLine) {
       {"name\n\"Ada\"x\n", "d.csv:2: text after the closing quote"},
       {"name\n\xc3\x28\n", "d.csv:2: not a text file"},
   };
-  for (const auto& [text, message] : broken) {
-    EXPECT_THAT(ErrorOf([&] { ParseCsv(text, "d.csv"); }), HasSubstr(message)) << text;
+  for (const auto& test : broken) {
+    EXPECT_THAT(ErrorOf([&] { ParseCsv(test.first, "d.csv"); }), HasSubstr(test.second))
+        << test.first;
   }
 }
 
