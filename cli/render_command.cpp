@@ -20,14 +20,24 @@
 #include "headless/video/video_output.h"
 
 namespace quorvel::cli {
-namespace {
 
-// Makes the folder a file is to be written in; a failure shows when the file is written.
-void MakeFolderFor(const std::filesystem::path& path) {
-  if (!path.has_parent_path()) return;
-  std::error_code ignored;
-  std::filesystem::create_directories(path.parent_path(), ignored);
+std::string RenderFrameToPng(EffectSession& session, A_long frame,
+                             const std::filesystem::path& path, const PF_Pixel& background) {
+  const headless::OwnedWorld image = session.RenderChecked(frame);
+  if (StopRequested()) return "interrupted";  // discarded, not written
+  // The folder is made here; a failure to make it shows when the file is written.
+  if (path.has_parent_path()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+  }
+  // Over the background: an opaque one gives an opaque image, a transparent one leaves the
+  // frame's own alpha (straight in the file).
+  const headless::FileStatus written = headless::WritePng(image.world(), path, background);
+  if (written) return {};
+  return written.message.empty() ? "cannot write " + path.string() : written.message;
 }
+
+namespace {
 
 int RenderImages(const Invocation& invocation, const SceneFile& scene_file, const FrameRange& range,
                  Console& console) {
@@ -56,13 +66,10 @@ int RenderImages(const Invocation& invocation, const SceneFile& scene_file, cons
   const FrameJobsOutcome outcome =
       RunFrameJobs(range, invocation.jobs.value_or(DefaultJobs()), [&](A_long frame) {
         const std::filesystem::path path = output.ForFrame(frame);
-        const headless::OwnedWorld image = session.RenderChecked(frame);
-        if (StopRequested()) return std::string("interrupted");  // discarded, not written
-        MakeFolderFor(path);
-        // Over the background: an opaque one gives an opaque image, a transparent one
-        // leaves the frame's own alpha (straight in the file).
-        const headless::FileStatus written = headless::WritePng(image.world(), path, background);
-        if (!written) return written.message;
+        if (std::string problem = RenderFrameToPng(session, frame, path, background);
+            !problem.empty()) {
+          return problem;
+        }
         if (sequence) progress.FrameDone(frame, path.string());
         return std::string();
       });

@@ -2,8 +2,12 @@
 // quorvel-render render: one frame, or a range of frames to numbered files on several threads.
 #pragma once
 
+#include <filesystem>
+#include <string>
+
 #include "cli/arguments.h"
 #include "cli/console.h"
+#include "cli/effect_session.h"
 #include "cli/scene_file.h"
 
 namespace quorvel::cli {
@@ -15,6 +19,12 @@ int RunRender(const Invocation& invocation, Console& console);
 // What renders without --frame or --frames: a video is always the whole composition; images
 // are frame 0 (render) or every frame (captions).
 enum class FramesByDefault { kFirst, kAll };
+
+// Renders one frame of the session and writes it to `path` as a PNG over the background, its
+// folder made first. Returns what went wrong, "interrupted" after a stop (nothing is written
+// then), or an empty string. Safe to call from several threads at once.
+std::string RenderFrameToPng(EffectSession& session, A_long frame,
+                             const std::filesystem::path& path, const PF_Pixel& background);
 
 // Renders a scene already read, to the invocation's output, as render does.
 int RenderScene(const Invocation& invocation, const SceneFile& scene_file, FramesByDefault frames,

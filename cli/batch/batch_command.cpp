@@ -7,7 +7,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "cli/batch/csv_table.h"
@@ -15,10 +14,9 @@
 #include "cli/cli_error.h"
 #include "cli/effect_session.h"
 #include "cli/frame_jobs.h"
-#include "cli/interrupt.h"
 #include "cli/progress.h"
+#include "cli/render_command.h"
 #include "cli/scene_file.h"
-#include "headless/image/png_output.h"
 #include "headless/pixels/memory_budget.h"
 
 namespace quorvel::cli {
@@ -110,15 +108,11 @@ int RunBatch(const Invocation& invocation, Console& console) {
         BatchRow& row = rows[row_of(job)];
         const A_long frame = frame_of(job);
         const std::filesystem::path path = row.output.ForFrame(frame);
-        const headless::OwnedWorld image = row.session->RenderChecked(frame);
-        if (StopRequested()) return std::string("interrupted");
-        std::error_code ignored;
-        if (path.has_parent_path()) {
-          std::filesystem::create_directories(path.parent_path(), ignored);
+        if (std::string problem =
+                RenderFrameToPng(*row.session, frame, path, row.scene.composition.background);
+            !problem.empty()) {
+          return problem;
         }
-        const headless::FileStatus written =
-            headless::WritePng(image.world(), path, row.scene.composition.background);
-        if (!written) return written.message;
         progress.ItemDone(name_of(job), path.string());
         return std::string();
       });
