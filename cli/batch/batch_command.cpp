@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -95,7 +96,12 @@ int RunBatch(const Invocation& invocation, Console& console) {
 
   // One job per frame of each row, row by row.
   const A_long per_row = range.Count();
-  const auto total = static_cast<A_long>(rows.size()) * per_row;
+  const int64_t job_count = static_cast<int64_t>(rows.size()) * per_row;
+  if (job_count > std::numeric_limits<A_long>::max()) {
+    throw UsageError(std::to_string(rows.size()) + " rows of " + std::to_string(per_row) +
+                     " frames are more frames than one run takes; split the CSV file");
+  }
+  const auto total = static_cast<A_long>(job_count);
   const auto row_of = [&](A_long job) { return static_cast<size_t>(job / per_row); };
   const auto frame_of = [&](A_long job) { return range.first + job % per_row; };
   const auto name_of = [&](A_long job) {

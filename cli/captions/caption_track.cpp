@@ -2,6 +2,7 @@
 #include "cli/captions/caption_track.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <utility>
 
@@ -12,9 +13,16 @@ using headless::Animated;
 
 struct CueFrames {
   const Cue* cue;
-  A_long first;  // the first frame it shows on
-  A_long end;    // the frame after its last
+  int64_t end_ms;  // its end, or the track's when it runs past it
+  A_long first;    // the first frame it shows on
+  A_long end;      // the frame after its last
 };
+
+// A frame's time in seconds, as the host computes it (frames within the composition keep
+// frame × frame_duration inside the host's 32-bit time values).
+double FrameSeconds(A_long frame, const headless::Composition& composition) {
+  return headless::Seconds(frame * composition.frame_duration, composition.time_scale);
+}
 
 // A cue's lines, split at '\n'.
 std::vector<std::string> LinesOf(const std::string& text) {
@@ -47,20 +55,17 @@ Animated<T> Keyed(const std::map<double, T>& values, headless::Easing easing) {
 // with a fade, ramps from the cue's start and to its end (each at most half the cue).
 Animated<double> OpacityKeys(const std::vector<CueFrames>& shown,
                              const headless::Composition& composition, double fade) {
-  const auto frame_seconds = [&](A_long frame) {
-    return headless::Seconds(frame * composition.frame_duration, composition.time_scale);
-  };
   if (shown.empty()) return Animated<double>(0.0);
   // Hidden from the start: before its first key a value is the first key's.
   std::map<double, double> opacity{{0.0, 0.0}};
   for (const CueFrames& cue : shown) {
     if (fade <= 0) {
-      opacity[frame_seconds(cue.first)] = 100;
-      opacity[frame_seconds(cue.end)] = 0;
+      opacity[FrameSeconds(cue.first, composition)] = 100;
+      opacity[FrameSeconds(cue.end, composition)] = 0;
       continue;
     }
     const double start = static_cast<double>(cue.cue->start_ms) / 1000;
-    const double end = static_cast<double>(cue.cue->end_ms) / 1000;
+    const double end = static_cast<double>(cue.end_ms) / 1000;
     const double ramp = std::min(fade, (end - start) / 2);
     opacity[start] = 0;
     opacity[start + ramp] = 100;
@@ -72,12 +77,12 @@ Animated<double> OpacityKeys(const std::vector<CueFrames>& shown,
 
 }  // namespace
 
-A_long FirstFrameAtOrAfter(int64_t ms, const headless::Composition& composition) {
-  // frame × frame_duration × 1000 >= ms × time_scale, the least such frame; all terms are
-  // bounded (ms by a day, the scale by 10^5), far inside 64 bits.
+int64_t FirstFrameAtOrAfter(int64_t ms, const headless::Composition& composition) {
+  // frame × frame_duration × 1000 >= ms × time_scale, the least such frame. Timestamps stay
+  // below a million hours (3.6 × 10^12 ms) and the scale below 10^6, far inside 64 bits.
   const int64_t numerator = ms * static_cast<int64_t>(composition.time_scale);
   const int64_t denominator = static_cast<int64_t>(composition.frame_duration) * 1000;
-  return static_cast<A_long>((numerator + denominator - 1) / denominator);
+  return (numerator + denominator - 1) / denominator;
 }
 
 SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
@@ -107,10 +112,17 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
 
   std::vector<CueFrames> frames;
   const headless::TextLayer& styled = style.layers.front().text;
-  std::vector<std::string> texts;
+  // A shorter --duration cuts the track: cues from its end on are left out, one across it ends
+  // with it.
+  const auto track_ms = static_cast<int64_t>(std::llround(composition.duration_seconds * 1000));
+  const A_long frame_count = FrameCount(composition);
   for (const Cue& cue : cues) {
-    const CueFrames cue_frames{&cue, FirstFrameAtOrAfter(cue.start_ms, composition),
-                               FirstFrameAtOrAfter(cue.end_ms, composition)};
+    if (cue.start_ms >= track_ms) break;  // sorted by start
+    const int64_t end_ms = std::min(cue.end_ms, track_ms);
+    const CueFrames cue_frames{&cue, end_ms,
+                               static_cast<A_long>(FirstFrameAtOrAfter(cue.start_ms, composition)),
+                               static_cast<A_long>(std::min<int64_t>(
+                                   FirstFrameAtOrAfter(end_ms, composition), frame_count))};
     if (cue_frames.first == cue_frames.end) {
       scene.warnings.push_back(subtitles_file + ":" + std::to_string(cue.line) + ": the cue (" +
                                ShownTimestamp(cue.start_ms) + " to " + ShownTimestamp(cue.end_ms) +
@@ -133,9 +145,8 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
   // The text of every cue, held from its first frame; the layer's opacity shows it only there.
   std::map<double, std::string> text;
   for (const CueFrames& cue : frames) {
-    text[headless::Seconds(cue.end * composition.frame_duration, composition.time_scale)] = "";
-    text[headless::Seconds(cue.first * composition.frame_duration, composition.time_scale)] =
-        cue.cue->text;
+    text[FrameSeconds(cue.end, composition)] = "";
+    text[FrameSeconds(cue.first, composition)] = cue.cue->text;
   }
   size_t line_count = 1;
   if (options.per_line) {

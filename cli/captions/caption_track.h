@@ -20,11 +20,12 @@ struct CaptionOptions {
 
 // The first frame whose time is at or after `ms` (frame f is at f × frame_duration / time_scale
 // seconds), computed in whole numbers so that a cue's edges fall on the frames a host shows.
-A_long FirstFrameAtOrAfter(int64_t ms, const headless::Composition& composition);
+int64_t FirstFrameAtOrAfter(int64_t ms, const headless::Composition& composition);
 
 // The style's composition (its duration replaced) and its one layer, once, or once for each line
 // of the longest cue with `per_line`, the layers' text and opacity replaced by the cues'. The
-// cue frames are [FirstFrameAtOrAfter(start), FirstFrameAtOrAfter(end)). Throws SceneError (a
+// cue frames are [FirstFrameAtOrAfter(start), FirstFrameAtOrAfter(end)); a shorter duration
+// leaves out the cues after it and cuts one across it. Throws SceneError (a
 // style with several layers, cues past what a composition may last); cues that fall between two
 // frames, and characters the font lacks, become warnings naming `subtitles_file` and the line.
 SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,

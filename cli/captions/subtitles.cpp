@@ -58,7 +58,7 @@ bool ReadDigits(const std::string& text, size_t most, int64_t& value) {
 }
 
 // "01:02:03,450", "1:02:03.450" or, without hours, "02:03.450": minutes and seconds of two
-// digits below 60, hours of any number of digits (subtitles of long recordings pass 99), and
+// digits below 60, hours of up to six digits (subtitles of long recordings pass 99), and
 // milliseconds after a comma (SubRip) or a dot (WebVTT); either is taken in both.
 std::optional<int64_t> ParseTimestamp(const std::string& text) {
   std::vector<std::string> parts(1);
@@ -75,7 +75,7 @@ std::optional<int64_t> ParseTimestamp(const std::string& text) {
   if (mark == std::string::npos) return std::nullopt;
   int64_t hours = 0, minutes = 0, seconds = 0, fraction = 0;
   const std::string digits = seconds_part.substr(mark + 1);
-  if ((parts.size() == 3 && !ReadDigits(parts[0], 9, hours)) ||
+  if ((parts.size() == 3 && !ReadDigits(parts[0], 6, hours)) ||
       !ReadDigits(parts[parts.size() - 2], 2, minutes) ||
       !ReadDigits(seconds_part.substr(0, mark), 2, seconds) || !ReadDigits(digits, 3, fraction) ||
       minutes > 59 || seconds > 59) {

@@ -69,6 +69,7 @@ TEST(Subtitles, RefusesBrokenFilesNamingTheLine) {
        "subs.srt:3: not a text file"},
       {"1\n00:00:01,000 --> 00:00:02,000\n\xff\xfe\n", "subs.srt:3: not a text file"},
       {"Hello\nworld\n", "subs.srt:1: expected a cue"},
+      {"1\n1000000:00:00,000 --> 1000000:00:01,000\nA\n", "subs.srt:2: malformed timestamp"},
   };
   for (const auto& [text, message] : cases) {
     try {
@@ -138,6 +139,12 @@ TEST(CaptionTrack, FadesRampWithinEachCueAndWarnsOfCuesBetweenFrames) {
   EXPECT_DOUBLE_EQ(opacity.At(2.0), 100);
   EXPECT_DOUBLE_EQ(opacity.At(3.0), 0);     // one cue ends as the next starts
   EXPECT_DOUBLE_EQ(opacity.At(3.25), 100);  // a short cue's ramps meet at its middle
+  // A shorter --duration cuts the track: the cue across its end ends with it (its fade too),
+  // and one near a million hours on is left out.
+  const std::vector<Cue> far = {{1000, 3000, "a", 2}, {3599990000000, 3599991000000, "z", 6}};
+  const SceneFile cut = CaptionScene(style, far, {false, 0.5, 2.0}, "subs.srt");
+  EXPECT_DOUBLE_EQ(cut.layers[0].text.opacity.At(1.75), 50);
+  EXPECT_DOUBLE_EQ(cut.layers[0].text.opacity.At(2.0), 0);
   ASSERT_EQ(scene.warnings.size(), 1u);
   EXPECT_THAT(scene.warnings[0], HasSubstr("subs.srt:9: the cue (00:00:04.010 to 00:00:04.020) "
                                            "falls between two frames"));
