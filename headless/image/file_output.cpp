@@ -37,14 +37,6 @@ std::string SystemReason() {
   return std::error_code(errno, std::generic_category()).message();
 }
 
-// A name in the same folder (so that the rename stays on one file system) that no other
-// writer picks.
-fs::path TemporaryPathFor(const fs::path& path) {
-  thread_local std::mt19937_64 random{std::random_device{}()};
-  return path.parent_path() /
-         ("." + path.filename().string() + "." + std::to_string(random()) + ".partial");
-}
-
 // Writes all of `bytes`; the system's reason when it cannot.
 FileStatus WriteAll(std::FILE* file, const std::string& bytes, const OutputTarget& target) {
   if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fflush(file) != 0) {
@@ -71,6 +63,12 @@ FileStatus ReplaceFile(const OutputTarget& target, const std::string& bytes) {
 }
 
 }  // namespace
+
+fs::path TemporaryPathFor(const fs::path& path) {
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  return path.parent_path() /
+         ("." + path.filename().string() + "." + std::to_string(random()) + ".partial");
+}
 
 FileStatus ResolveOutput(const fs::path& given, OutputTarget& target) {
   target = OutputTarget{OutputTarget::Kind::kFile, given, given};

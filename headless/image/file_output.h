@@ -38,4 +38,8 @@ FileStatus CheckWritable(const OutputTarget& target);
 // the output as the user gave it ("cannot write 'out/a.png': No space left on device").
 FileStatus WriteOutput(const OutputTarget& target, const std::string& bytes);
 
+// A hidden ".name.<random>.partial" in the file's own folder (so that the rename into place stays
+// on one file system) that no other writer picks.
+std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
+
 }  // namespace quorvel::headless

@@ -2,7 +2,6 @@
 #include "headless/video/video_output.h"
 
 #include <cctype>
-#include <random>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -157,9 +156,7 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
   state->target = target;
   state->settings = settings;
   state->format = FormatOf(settings.format);
-  thread_local std::mt19937_64 random{std::random_device{}()};
-  state->temporary = target.path.parent_path() / ("." + target.path.filename().string() + "." +
-                                                  std::to_string(random()) + ".partial");
+  state->temporary = TemporaryPathFor(target.path);
   State& s = *state;
   const auto fail = [&status](FileStatus why) {
     status = std::move(why);
