@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -98,13 +99,17 @@ double ParseSeconds(const std::string& text, const std::string& option, double l
 
 // "512M", "12G", "1.5GiB", "800000000": bytes, with K, M, G or T for powers of 1024.
 uint64_t ParseByteSize(const std::string& text, const std::string& option) {
+  // Decimal digits with an optional fraction, nothing else: std::stod would also read "0x10",
+  // "inf" and "1e9".
   size_t used = 0;
-  double number = 0;
-  try {
-    number = std::stod(text, &used);
-  } catch (const std::exception&) {
-    used = 0;
+  while (used < text.size() && std::isdigit(static_cast<unsigned char>(text[used])) != 0) ++used;
+  if (used > 0 && used + 1 < text.size() && text[used] == '.' &&
+      std::isdigit(static_cast<unsigned char>(text[used + 1])) != 0) {
+    ++used;
+    while (used < text.size() && std::isdigit(static_cast<unsigned char>(text[used])) != 0) ++used;
   }
+  double number = 0;
+  if (used > 0) number = std::strtod(text.substr(0, used).c_str(), nullptr);
   std::string unit = text.substr(used);
   if (unit.size() == 3 && (unit[1] == 'i' || unit[1] == 'I') &&
       (unit[2] == 'B' || unit[2] == 'b')) {

@@ -35,6 +35,9 @@ int RunCli(const std::vector<std::string>& arguments, Console& console) {
         console.out << "quorvel-render " << QUORVEL_VERSION << "\n";
         return kExitSuccess;
     }
+  } catch (const Interrupted&) {
+    console.err << "quorvel-render: interrupted before any frame was rendered\n";
+    return kExitInterrupted;
   } catch (const UsageError& error) {
     console.err << "quorvel-render: " << error.what() << "\n\n" << kUsage;
     return kExitUsage;

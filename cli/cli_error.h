@@ -18,4 +18,10 @@ class UsageError : public CliError {
   using CliError::CliError;
 };
 
+// A stop asked for (Ctrl-C, SIGTERM) while the command was still reading or checking its input.
+class Interrupted : public CliError {
+ public:
+  Interrupted() : CliError("interrupted") {}
+};
+
 }  // namespace quorvel::cli

@@ -11,10 +11,6 @@
 namespace quorvel::cli {
 namespace {
 
-// Objects and lists nest at most this deep: a scene needs a handful of levels, and copying or
-// freeing a deeper document would recurse as deep.
-constexpr size_t kMaxNesting = 100;
-
 // "[json.exception.parse_error.101] parse error at line 2, ..." without the bracketed id.
 std::string WithoutExceptionId(const std::string& message) {
   const size_t end = message.find("] ");
@@ -26,7 +22,8 @@ std::string WithoutExceptionId(const std::string& message) {
 // a SceneError naming the place, as is a syntax error.
 class StructureCheck : public nlohmann::json_sax<Json> {
  public:
-  explicit StructureCheck(const std::string& file) : file_(file) {}
+  StructureCheck(const std::string& file, size_t outer_levels)
+      : file_(file), outer_levels_(outer_levels) {}
 
   bool null() override { return Value(); }
   bool boolean(bool) override { return Value(); }
@@ -70,7 +67,7 @@ class StructureCheck : public nlohmann::json_sax<Json> {
   }
   bool Open(bool object) {
     NoteElement();
-    if (frames_.size() >= kMaxNesting) {
+    if (frames_.size() + outer_levels_ >= kMaxNesting) {
       throw SceneError(file_ + ": objects and lists nest deeper than " +
                        std::to_string(kMaxNesting) + " levels");
     }
@@ -104,6 +101,7 @@ class StructureCheck : public nlohmann::json_sax<Json> {
   }
 
   std::string file_;
+  size_t outer_levels_;
   std::vector<Frame> frames_;
 };
 
@@ -150,10 +148,10 @@ PF_Pixel ReadHexColor(const JsonPlace& place) {
 
 }  // namespace
 
-Json ParseJsonText(const std::string& text, const std::string& file) {
+Json ParseJsonText(const std::string& text, const std::string& file, size_t outer_levels) {
   // The check first: nlohmann's own duplicate handling needs a parse callback, which rescans an
   // array at the end of each of its objects (quadratic in a long list of keyframes).
-  StructureCheck check(file);
+  StructureCheck check(file, outer_levels);
   Json::sax_parse(text, &check);
   try {
     return Json::parse(text);

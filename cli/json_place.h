@@ -29,9 +29,15 @@ class SceneError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Parses JSON text. A syntax error, or a key given twice in one object (where one of the two
-// would be silently lost), is a SceneError naming `file` and the line or the place.
-Json ParseJsonText(const std::string& text, const std::string& file);
+// Objects and lists nest at most this deep: a scene needs a handful of levels, and copying or
+// freeing a deeper document would recurse as deep.
+inline constexpr size_t kMaxNesting = 100;
+
+// Parses JSON text. A syntax error, a key given twice in one object (where one of the two would
+// be silently lost) or nesting deeper than kMaxNesting is a SceneError naming `file` and the
+// line or the place. `outer_levels` are levels the value will sit inside once placed in a
+// document (a --set value at its path), counted against the limit.
+Json ParseJsonText(const std::string& text, const std::string& file, size_t outer_levels = 0);
 
 // A value of a parsed document and where it sits. The document must outlive it.
 class JsonPlace {

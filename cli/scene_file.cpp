@@ -210,8 +210,21 @@ void ReadFontFile(const JsonPlace& font, const std::string& name, headless::Text
   std::filesystem::path path(name);
   if (path.is_relative()) path = std::filesystem::path(font.file()).parent_path() / path;
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
-    font.Fail("no font file at " + path.string());
+  switch (std::filesystem::status(path, error).type()) {
+    case std::filesystem::file_type::regular:
+      break;
+    case std::filesystem::file_type::not_found:
+      font.Fail("no font file at " + path.string());
+    case std::filesystem::file_type::directory:
+      font.Fail(path.string() + " is a folder, not a font file");
+    case std::filesystem::file_type::fifo:
+      font.Fail(path.string() + " is a FIFO (a named pipe), not a font file");
+    case std::filesystem::file_type::character:
+    case std::filesystem::file_type::block:
+      font.Fail(path.string() + " is a device, not a font file");
+    default:
+      font.Fail(path.string() + " is not a regular file, so no font file" +
+                (error ? ": " + error.message() : std::string()));
   }
   const headless::FontFileFace face = headless::LoadFontFile(path.string());
   if (!face.error.empty()) font.Fail(path.string() + ": " + face.error);
@@ -381,32 +394,6 @@ SceneFile SceneFromDocument(const Json& document, const std::string& file) {
 
 SceneFile ParseSceneFile(const std::string& text, const std::string& file) {
   return SceneFromDocument(ParseJsonText(text, file), file);
-}
-
-std::string SceneName(const std::string& path) {
-  return IsStandardInput(path) ? "standard input" : path;
-}
-
-std::string ReadInputFile(const std::string& path, const char* what) {
-  std::ostringstream text;
-  if (IsStandardInput(path)) {
-    text << std::cin.rdbuf();
-    if (std::cin.bad())
-      throw SceneError(std::string("cannot read the ") + what + " from standard input");
-    return text.str();
-  }
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    throw SceneError(path + ": is a folder, not a " + what);
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    throw SceneError(path + ": cannot open the " + what + ": " +
-                     std::generic_category().message(errno));
-  }
-  text << in.rdbuf();
-  if (in.bad()) throw SceneError(path + ": cannot read the " + what);
-  return text.str();
 }
 
 Json ReadSceneDocument(const std::string& path, const std::vector<SceneOverride>& overrides) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/input_file.h"
 #include "cli/json_place.h"
 #include "cli/output_path.h"
 #include "cli/scene_overrides.h"
@@ -45,16 +46,6 @@ struct SceneFile {
 // Tells the scene's warnings on the console ("quorvel-render: warning: ..."). With `strict` they
 // are errors: a SceneError of the first, after telling the others.
 void ReportSceneWarnings(const SceneFile& scene_file, bool strict, std::ostream& err);
-
-// A scene file's path "-" is standard input.
-inline bool IsStandardInput(const std::string& path) {
-  return path == "-";
-}
-// The name messages give a scene file by: its path, or "standard input".
-std::string SceneName(const std::string& path);
-// The whole of a file, or of standard input for "-"; `what` names it in messages ("scene
-// file"). Throws SceneError.
-std::string ReadInputFile(const std::string& path, const char* what);
 
 // A scene file's JSON with the overrides applied. Throws SceneError.
 Json ReadSceneDocument(const std::string& path, const std::vector<SceneOverride>& overrides);

@@ -1,16 +1,29 @@
 // SPDX-License-Identifier: MIT
 #include "cli/scene_overrides.h"
 
-#include <exception>
-
 #include "cli/cli_error.h"
 
 namespace quorvel::cli {
 namespace {
 
+// The --set as messages name it: as typed, shortened when long.
+std::string ShownGiven(const std::string& given) {
+  constexpr size_t kLongest = 60;
+  return given.size() <= kLongest ? given : given.substr(0, kLongest - 3) + "...";
+}
+
 [[noreturn]] void BadPath(const std::string& given, const std::string& why) {
-  throw UsageError("--set '" + given + "': " + why +
+  throw UsageError("--set '" + ShownGiven(given) + "': " + why +
                    "; expected key.path=value, such as 'layers[0].text=Ada'");
+}
+
+// The levels a path puts its value inside: the document's own object and each member or
+// element on the way but the last.
+void CheckPathDepth(const std::string& given, size_t steps) {
+  if (steps > kMaxNesting) {
+    throw SceneError("--set '" + ShownGiven(given) + "': objects and lists nest deeper than " +
+                     std::to_string(kMaxNesting) + " levels");
+  }
 }
 
 }  // namespace
@@ -32,6 +45,7 @@ SceneOverride ParseSceneOverride(const std::string& text) {
     const std::string member = part.substr(0, bracket);
     if (member.empty()) BadPath(text, "an empty key name in '" + path + "'");
     override_.path.push_back({member, 0});
+    CheckPathDepth(text, override_.path.size());
     for (size_t open = bracket; open != std::string::npos;) {
       const size_t close = part.find(']', open);
       const std::string digits =
@@ -41,6 +55,7 @@ SceneOverride ParseSceneOverride(const std::string& text) {
         BadPath(text, "'" + part + "' is not a key with list indices such as layers[0]");
       }
       override_.path.push_back({"", static_cast<size_t>(std::stoul(digits))});
+      CheckPathDepth(text, override_.path.size());
       open = close + 1 < part.size() ? close + 1 : std::string::npos;
       if (open != std::string::npos && part[open] != '[') {
         BadPath(text, "'" + part + "' is not a key with list indices such as layers[0]");
@@ -49,10 +64,13 @@ SceneOverride ParseSceneOverride(const std::string& text) {
     if (dot == std::string::npos) break;
     at = dot + 1;
   }
-  try {
-    override_.value = Json::parse(value);
-  } catch (const std::exception&) {
-    override_.value = value;  // plain text: no quotes needed
+  // JSON is read as a file's values are, with their limits and messages; anything else is plain
+  // text, which needs no quotes.
+  if (Json::accept(value)) {
+    override_.value =
+        ParseJsonText(value, "--set '" + ShownGiven(text) + "'", override_.path.size());
+  } else {
+    override_.value = value;
   }
   return override_;
 }
@@ -63,7 +81,7 @@ void ApplyOverrides(Json& document, const std::vector<SceneOverride>& overrides)
     std::string walked;
     for (const SceneOverride::Step& step : override_.path) {
       const auto fail = [&](const std::string& why) {
-        throw SceneError("--set '" + override_.given + "': " + why);
+        throw SceneError("--set '" + ShownGiven(override_.given) + "': " + why);
       };
       if (!step.member.empty()) {
         if (place->is_null()) *place = Json::object();

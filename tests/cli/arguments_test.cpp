@@ -74,6 +74,15 @@ TEST(Arguments, RefusesWhatACommandDoesNotTake) {
   EXPECT_THROW(ParseArguments({"batch", "t.json", "-o", "{name}.png"}), UsageError);
   EXPECT_THROW(ParseArguments({"batch", "-", "-", "-o", "{name}.png"}), UsageError);
   EXPECT_THROW(ParseArguments({"render", "s.json", "-o", "a.png", "--per-line"}), UsageError);
+  // Sizes are decimal numbers with a unit: hexadecimal, exponents and "inf" are refused.
+  for (const char* size : {"0x4000000", "1e9", "inf", "64MB", "-1G", "1.G"}) {
+    EXPECT_THROW(ParseArguments({"render", "s.json", "-o", "a.png", "--max-memory", size}),
+                 UsageError)
+        << size;
+  }
+  EXPECT_EQ(ParseArguments({"render", "s.json", "-o", "a.png", "--max-memory", "1.5GiB"})
+                .max_memory.value_or(0),
+            uint64_t{3} << 29);
   const Invocation captions = ParseArguments(
       {"captions", "-", "-s", "style.json", "-o", "a.webm", "--per-line", "--fade=0.25"});
   EXPECT_EQ(captions.subtitles, "-");

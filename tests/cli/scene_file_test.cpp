@@ -163,6 +163,8 @@ TEST(SceneFileErrors, NameTheLayerTheEasingOrTheFontAtFault) {
       {R"({"layer": {"text": "a\u0000b"}})", "layer.text: the text holds a NUL character"},
       {R"({"layer": {"font": "fonts/none.ttf"}})",
        "layer.font: no font file at scenes/fonts/none.ttf"},
+      {R"({"layer": {"font": "/tmp/"}})", "layer.font: /tmp/ is a folder, not a font file"},
+      {R"({"layer": {"font": "/dev/null"}})", "layer.font: /dev/null is a device, not a font file"},
   };
   for (const auto& c : cases) {
     EXPECT_THAT(Refusal(c.scene), HasSubstr(std::string("scenes/x.json: ") + c.message)) << c.scene;

@@ -59,6 +59,30 @@ TEST(Keyframes, ABezierMayOvershootAndPointsMoveAlongIt) {
   EXPECT_NEAR(path.y, 200, 1e-9);
 }
 
+// Curves whose x is not their time, so that the solver for the time at x is what is checked:
+// CSS's ease [0.25, 0.1, 0.25, 1] and ease-in [0.42, 0, 1, 1], against values found by
+// bisecting x(t) to double precision outside this code (ease at x = 0.25 is 0.4085...).
+TEST(Keyframes, AnAsymmetricBezierIsFollowedByItsX) {
+  const struct {
+    Easing easing;
+    double x;
+    double y;
+  } points[] = {
+      {Easing::Bezier(0.25, 0.1, 0.25, 1), 0.1, 0.09479630571604324},
+      {Easing::Bezier(0.25, 0.1, 0.25, 1), 0.25, 0.40851059135539586},
+      {Easing::Bezier(0.25, 0.1, 0.25, 1), 0.5, 0.802403387584857},
+      {Easing::Bezier(0.25, 0.1, 0.25, 1), 0.75, 0.9604589783489741},
+      {Easing::Bezier(0.25, 0.1, 0.25, 1), 0.9, 0.9943164774845563},
+      {Easing::Bezier(0.42, 0, 1, 1), 0.25, 0.09346465071882484},
+      {Easing::Bezier(0.42, 0, 1, 1), 0.5, 0.31535681257253945},
+      {Easing::Bezier(0.42, 0, 1, 1), 0.75, 0.62186186917489},
+  };
+  for (const auto& point : points) {
+    EXPECT_NEAR(TenToThirty(point.easing).At(1 + 2 * point.x), 10 + 20 * point.y, 1e-6)
+        << "at x = " << point.x;
+  }
+}
+
 TEST(Keyframes, TextHoldsWhateverTheEasing) {
   const auto text = Animated<std::string>::Keyed({{0, "A", Easing::Ease()}, {1, "B"}});
   EXPECT_EQ(text.At(0.99), "A");
