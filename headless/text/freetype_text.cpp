@@ -22,6 +22,7 @@
 
 #include "headless/common/freetype_handles.h"
 #include "headless/common/harfbuzz_handles.h"
+#include "headless/common/interruption.h"
 namespace quorvel::headless {
 namespace {
 
@@ -432,7 +433,7 @@ std::vector<char32_t> FreeTypeMissingCharacters(const TextLayer& layer, const st
 }
 
 bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
-                            Point2 position) {
+                            Point2 position, const std::function<void()>& end_of_line) {
   std::lock_guard<std::mutex> lock(FreeTypeLock());
   const std::string path = FontFileOfLocked(layer);
   if (path.empty()) return false;
@@ -454,7 +455,7 @@ bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::s
                       position.y - layer.anchor.y * box_height};
   const FT_Outline_Funcs walk{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
   for (std::size_t row = 0; row < lines.size(); ++row) {
-    if (layer.shown_line && static_cast<std::size_t>(*layer.shown_line) != row) continue;
+    if (InterruptionRequested()) break;
     const Line& line = lines[row];
     const double line_x =
         origin.x + AlignmentOffset(layer.alignment, box_width, line.width) * scale;
@@ -473,6 +474,7 @@ bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::s
       FT_Outline_Decompose(&face->glyph->outline, &walk, &sink);
       sink.Finish();
     }
+    if (end_of_line) end_of_line();
   }
   return true;
 }

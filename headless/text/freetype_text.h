@@ -5,6 +5,7 @@
 // the very same outlines; frames of the two builds can then be compared byte for byte.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,7 +45,9 @@ bool FreeTypeFaceNames(const std::string& path, std::string& family, std::string
 // file matches), in the order they first appear.
 std::vector<char32_t> FreeTypeMissingCharacters(const TextLayer& layer, const std::string& text);
 
+// With `end_of_line`, it is called after each line's glyphs, to take that line's path; a stop
+// ends the lines early.
 bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
-                            Point2 position);
+                            Point2 position, const std::function<void()>& end_of_line = nullptr);
 
 }  // namespace quorvel::headless

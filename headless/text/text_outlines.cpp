@@ -5,14 +5,17 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
 
 #include "headless/common/cairo_handles.h"
+#include "headless/common/interruption.h"
 #include "headless/common/sanitizers.h"
 #include "headless/text/freetype_text.h"
+#include "headless/text/layout_cache.h"
 #if QUORVEL_HAVE_PANGO
 #include "headless/common/pango_handles.h"
 #endif
@@ -183,19 +186,18 @@ bool HasRightToLeftLine(PangoLayout* layout) {
   return false;
 }
 
-// Line by line, as pango_cairo_layout_path places them, for a layer that shows one line only;
-// and because pango mirrors the alignment of a right-to-left line, where After Effects'
-// alignment names the edge every line keeps: with such lines (`physical`), each line is placed
-// by that edge.
+// Line by line, as pango_cairo_layout_path places them, for a layer that shows one line only
+// (`end_of_line` then takes each line's path); and because pango mirrors the alignment of a
+// right-to-left line, where After Effects' alignment names the edge every line keeps: with such
+// lines (`physical`), each line is placed by that edge. A stop ends it early.
 void AppendLineByLine(cairo_t* cairo, PangoLayout* layout, const TextLayer& layer, Point2 origin,
-                      bool physical) {
+                      bool physical, const std::function<void()>& end_of_line) {
   PangoRectangle whole;
   pango_layout_get_extents(layout, nullptr, &whole);
   using IterPtr = Owned<PangoLayoutIter, pango_layout_iter_free>;
   const IterPtr iter(pango_layout_get_iter(layout));
-  int index = 0;
   do {
-    if (layer.shown_line && *layer.shown_line != index++) continue;
+    if (InterruptionRequested()) return;
     PangoRectangle line_extent;
     pango_layout_iter_get_line_extents(iter.get(), nullptr, &line_extent);
     double x = line_extent.x;
@@ -208,11 +210,12 @@ void AppendLineByLine(cairo_t* cairo, PangoLayout* layout, const TextLayer& laye
     const double baseline = pango_layout_iter_get_baseline(iter.get());
     cairo_move_to(cairo, origin.x + x / PANGO_SCALE, origin.y + baseline / PANGO_SCALE);
     pango_cairo_layout_line_path(cairo, pango_layout_iter_get_line_readonly(iter.get()));
+    if (end_of_line) end_of_line();
   } while (pango_layout_iter_next_line(iter.get()));
 }
 
 void AppendPangoTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
-                         Point2 position) {
+                         Point2 position, const std::function<void()>& end_of_line) {
   std::lock_guard<std::mutex> lock(PangoLock());
   const PangoLayoutPtr layout = PangoTextLayout(layer, text);
   Point2 origin = position;
@@ -223,8 +226,8 @@ void AppendPangoTextPath(cairo_t* cairo, const TextLayer& layer, const std::stri
     origin.y -= layer.anchor.y * static_cast<double>(block.height) / PANGO_SCALE;
   }
   const bool physical = HasRightToLeftLine(layout.get());
-  if (physical || layer.shown_line) {
-    AppendLineByLine(cairo, layout.get(), layer, origin, physical);
+  if (physical || end_of_line) {
+    AppendLineByLine(cairo, layout.get(), layer, origin, physical, end_of_line);
     return;
   }
   cairo_move_to(cairo, origin.x, origin.y);
@@ -256,22 +259,76 @@ std::vector<char32_t> PangoMissingCharacters(const TextLayer& layer, const std::
 }
 #endif
 
-TextOutlines GlyphOutlines(const TextLayer& layer, const std::string& text, Point2 position) {
-  if (text.empty() || !(layer.font_size > 0 && layer.font_size <= kMaxFontSize)) return {};
-  const CairoSurfacePtr surface(cairo_recording_surface_create(CAIRO_CONTENT_ALPHA, nullptr));
-  const CairoPtr cairo(cairo_create(surface.get()));
-#if QUORVEL_HAVE_PANGO
-  if (ActiveTextBackend() == TextBackend::kPango) {
-    AppendPangoTextPath(cairo.get(), layer, text, position);
-  } else if (!AppendFreeTypeTextPath(cairo.get(), layer, text, position)) {
-    return {};
-  }
-#else
-  if (!AppendFreeTypeTextPath(cairo.get(), layer, text, position)) return {};
-#endif
-  const CairoPathPtr path(cairo_copy_path(cairo.get()));
+// The path drawn so far as outlines; the path is emptied for what comes next.
+TextOutlines TakePath(cairo_t* cairo) {
+  const CairoPathPtr path(cairo_copy_path(cairo));
+  cairo_new_path(cairo);
   if (path == nullptr || path->status != CAIRO_STATUS_SUCCESS) return {};
   return ToOutlines(*path);
+}
+
+// Everything a layout depends on, as bytes: two layers with the same key lay out the same
+// outlines.
+std::string LayoutKey(const TextLayer& layer, const std::string& text, Point2 position,
+                      bool line_by_line) {
+  std::string key;
+  const auto add_bytes = [&key](const void* value, size_t size) {
+    key.append(static_cast<const char*>(value), size);
+  };
+  const auto add_text = [&](const std::string& value) {
+    const size_t size = value.size();
+    add_bytes(&size, sizeof size);
+    key += value;
+  };
+  const auto add_number = [&](double value) { add_bytes(&value, sizeof value); };
+  const bool pango = ActiveTextBackend() == TextBackend::kPango;
+  key += pango ? 'p' : 'f';
+  if (!pango) add_text(FreeTypeFontDirectory());  // where a family's file is looked for
+  key += line_by_line ? 'l' : 'w';
+  key += static_cast<char>(layer.alignment);
+  for (const double number :
+       {layer.font_size, layer.anchor.x, layer.anchor.y, position.x, position.y}) {
+    add_number(number);
+  }
+  for (const std::string* value : {&layer.font_family, &layer.font_style, &layer.font_file}) {
+    add_text(*value);
+  }
+  add_text(text);
+  return key;
+}
+
+// The text's outlines, whole, or line by line for a layer that shows one line: laid out once
+// for all the layers and instants that ask for the same layout.
+std::shared_ptr<const LaidOutText> LaidOut(const TextLayer& layer, const std::string& text,
+                                           Point2 position) {
+  const bool line_by_line = layer.shown_line.has_value();
+  return CachedLayout(
+      LayoutKey(layer, text, position, line_by_line), [&](bool& keep) -> LaidOutText {
+        const CairoSurfacePtr surface(cairo_recording_surface_create(CAIRO_CONTENT_ALPHA, nullptr));
+        const CairoPtr cairo(cairo_create(surface.get()));
+        LaidOutText lines;
+        std::function<void()> end_of_line;
+        if (line_by_line) end_of_line = [&] { lines.push_back(TakePath(cairo.get())); };
+#if QUORVEL_HAVE_PANGO
+        if (ActiveTextBackend() == TextBackend::kPango) {
+          AppendPangoTextPath(cairo.get(), layer, text, position, end_of_line);
+        } else if (!AppendFreeTypeTextPath(cairo.get(), layer, text, position, end_of_line)) {
+          return {};
+        }
+#else
+        if (!AppendFreeTypeTextPath(cairo.get(), layer, text, position, end_of_line)) return {};
+#endif
+        keep = !InterruptionRequested();
+        if (!line_by_line) lines.push_back(TakePath(cairo.get()));
+        return lines;
+      });
+}
+
+TextOutlines GlyphOutlines(const TextLayer& layer, const std::string& text, Point2 position) {
+  if (text.empty() || !(layer.font_size > 0 && layer.font_size <= kMaxFontSize)) return {};
+  const std::shared_ptr<const LaidOutText> lines = LaidOut(layer, text, position);
+  const size_t shown = layer.shown_line ? static_cast<size_t>(std::max(*layer.shown_line, 0)) : 0;
+  return shown < lines->size() ? (*lines)[shown] : TextOutlines{};
 }
 
 bool IsFinite(const PF_PathVertex& vertex) {

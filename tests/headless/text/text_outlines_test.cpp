@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "headless/text/layout_cache.h"
 #include "tests/headless/scoped_environment.h"
 #include "tests/headless/text/outline_bounds.h"
 
@@ -182,6 +183,32 @@ TEST(TextOutlines, AlignmentNamesTheEdgeOfRightToLeftLines) {
       EXPECT_GT(right ? lines[1].left - lines[0].left : lines[0].right - lines[1].right, 50)
           << backend << ": " << c.text;
     }
+  }
+}
+
+// A caption of many lines, each line a layer of its own, is laid out once for all of them (not
+// once per line, which made a long caption's frame quadratic), on both text layers; each layer
+// gets its own line where it sits in the whole text.
+TEST(TextOutlines, EachLineOfOneLayoutIsLaidOutOnceForAllLines) {
+  std::string text;
+  constexpr int kLines = 200;
+  for (int line = 0; line < kLines; ++line) text += (line == 0 ? "H" : "\nH");
+  const double line_height = AtSize(kAscender + kDescender, 100);
+  for (const char* backend : {"pango", "freetype"}) {
+    const test::ScopedEnvironment chosen("QUORVEL_TEXT_BACKEND", backend);
+    TextLayer layer = Layer(text);
+    layer.position = Point2{0, 7.25};  // a place no other test lays text out at
+    const size_t before = LayoutsMade();
+    for (int line = 0; line < kLines; ++line) {
+      layer.shown_line = line;
+      const TextOutlines outlines = TextOutlinesAt(layer, 0);
+      ASSERT_EQ(outlines.size(), 1u) << backend << " line " << line;
+      EXPECT_NEAR(VertexBounds(outlines).top,
+                  layer.position.At(0).y + AtSize(kAscender - kHHeight, 100) + line_height * line,
+                  kTolerance)
+          << backend << " line " << line;
+    }
+    EXPECT_EQ(LayoutsMade() - before, 1u) << backend;
   }
 }
 
