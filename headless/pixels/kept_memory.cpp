@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "headless/common/sanitizers.h"
@@ -30,8 +31,11 @@ class KeptBlocks {
     return blocks;
   }
   ~KeptBlocks() { Clear(); }
+  KeptBlocks() = default;
+  KeptBlocks(const KeptBlocks&) = delete;
+  KeptBlocks& operator=(const KeptBlocks&) = delete;
 
-  void* Take(size_t bytes, size_t& capacity) {
+  void* Take(size_t bytes, size_t& capacity, KeptUse use) {
     if (bytes < kSmallestKept) return nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
     auto best = blocks_.end();
@@ -46,20 +50,30 @@ class KeptBlocks {
     capacity = best->capacity;
     kept_bytes_ -= capacity;
     blocks_.erase(best);
+    if (use == KeptUse::kWorld) {
+      MoveMemoryBudget(capacity, kKeptMemoryHolder, std::this_thread::get_id());
+    } else {
+      GiveBackToMemoryBudget(capacity, kKeptMemoryHolder);
+    }
     QUORVEL_UNPOISON(data, capacity);
     return data;
   }
 
-  void Keep(void* data, size_t capacity) {
+  void Keep(void* data, size_t capacity, std::optional<MemoryHolder> holder) {
     if (capacity >= kSmallestKept && capacity <= kKeptBytes) {
       std::lock_guard<std::mutex> lock(mutex_);
       try {
         // The oldest blocks make room for the newest: the next frame is most like the last.
         while (!blocks_.empty() &&
                (blocks_.size() >= kKeptBlocks || kept_bytes_ + capacity > kKeptBytes)) {
-          kept_bytes_ -= blocks_.front().capacity;
-          Free(blocks_.front());
-          blocks_.erase(blocks_.begin());
+          FreeOldest();
+        }
+        blocks_.reserve(blocks_.size() + 1);
+        if (holder) {
+          MoveMemoryBudget(capacity, *holder, kKeptMemoryHolder);
+        } else if (!TryTakeFromMemoryBudget(capacity, kKeptMemoryHolder)) {
+          std::free(data);
+          return;
         }
         blocks_.push_back({data, capacity});
         kept_bytes_ += capacity;
@@ -69,6 +83,7 @@ class KeptBlocks {
         // Not kept, then.
       }
     }
+    if (holder) GiveBackToMemoryBudget(capacity, *holder);
     std::free(data);
   }
 
@@ -79,9 +94,7 @@ class KeptBlocks {
 
   void Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const Block& block : blocks_) Free(block);
-    blocks_.clear();
-    kept_bytes_ = 0;
+    while (!blocks_.empty()) FreeOldest();
   }
 
  private:
@@ -89,7 +102,12 @@ class KeptBlocks {
     void* data;
     size_t capacity;
   };
-  static void Free(const Block& block) {
+  // Under the lock.
+  void FreeOldest() {
+    const Block block = blocks_.front();
+    blocks_.erase(blocks_.begin());
+    kept_bytes_ -= block.capacity;
+    GiveBackToMemoryBudget(block.capacity, kKeptMemoryHolder);
     QUORVEL_UNPOISON(block.data, block.capacity);
     std::free(block.data);
   }
@@ -101,12 +119,12 @@ class KeptBlocks {
 
 }  // namespace
 
-void* TakeKeptMemory(size_t bytes, size_t& capacity) {
-  return KeptBlocks::Instance().Take(bytes, capacity);
+void* TakeKeptMemory(size_t bytes, size_t& capacity, KeptUse use) {
+  return KeptBlocks::Instance().Take(bytes, capacity, use);
 }
 
-void KeepMemory(void* data, size_t capacity) {
-  if (data != nullptr) KeptBlocks::Instance().Keep(data, capacity);
+void KeepMemory(void* data, size_t capacity, std::optional<MemoryHolder> holder) {
+  if (data != nullptr) KeptBlocks::Instance().Keep(data, capacity, holder);
 }
 
 void ReleaseKeptMemory() {
@@ -119,7 +137,7 @@ size_t KeptMemoryBytes() {
 
 ScratchBlock::ScratchBlock(size_t bytes) {
   if (bytes == 0) return;
-  data_ = TakeKeptMemory(bytes, capacity_);
+  data_ = TakeKeptMemory(bytes, capacity_, KeptUse::kScratch);
   if (data_ == nullptr) {
     data_ = std::malloc(bytes);
     capacity_ = data_ != nullptr ? bytes : 0;
@@ -127,7 +145,7 @@ ScratchBlock::ScratchBlock(size_t bytes) {
 }
 
 ScratchBlock::~ScratchBlock() {
-  KeepMemory(data_, capacity_);
+  KeepMemory(data_, capacity_, std::nullopt);
 }
 
 ScratchBlock::ScratchBlock(ScratchBlock&& other) noexcept
@@ -138,7 +156,7 @@ ScratchBlock::ScratchBlock(ScratchBlock&& other) noexcept
 
 ScratchBlock& ScratchBlock::operator=(ScratchBlock&& other) noexcept {
   if (this != &other) {
-    KeepMemory(data_, capacity_);
+    KeepMemory(data_, capacity_, std::nullopt);
     data_ = other.data_;
     capacity_ = other.capacity_;
     other.data_ = nullptr;

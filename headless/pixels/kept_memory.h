@@ -6,21 +6,30 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
+
+#include "headless/pixels/memory_budget.h"
 
 namespace quorvel::headless {
+
+// What a block taken from the kept ones is for: a world's block stays counted in the memory
+// budget, now under the calling thread; scratch memory is not counted.
+enum class KeptUse { kWorld, kScratch };
 
 // A kept block of at least `bytes` and at most twice that (the smallest such), with its
 // capacity; null when there is none or the request is too small to be worth keeping. Its
 // contents are whatever was last written.
-void* TakeKeptMemory(size_t bytes, size_t& capacity);
+void* TakeKeptMemory(size_t bytes, size_t& capacity, KeptUse use);
 
 // Hands back a block that came from malloc (or TakeKeptMemory) with that capacity: kept when
 // large enough and there is room (at most 256 MiB and 16 blocks, the oldest going first),
-// otherwise freed. Under AddressSanitizer a kept block is poisoned, so that a use after it was
+// otherwise freed. A world's block comes counted in the memory budget under `holder`; kept, it
+// stays counted, freed, it is given back. An uncounted block is kept only when the budget has
+// room for it. Under AddressSanitizer a kept block is poisoned, so that a use after it was
 // handed back is still caught.
-void KeepMemory(void* data, size_t capacity);
+void KeepMemory(void* data, size_t capacity, std::optional<MemoryHolder> holder);
 
-// Frees every kept block.
+// Frees every kept block, giving its memory back to the budget.
 void ReleaseKeptMemory();
 
 // The bytes of the blocks kept now.

@@ -7,6 +7,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include "headless/instance/call_accounting.h"
@@ -24,7 +25,8 @@ struct LiveWorld {
   A_long width;
   A_long height;
   A_long rowbytes;
-  size_t capacity;  // bytes of the block behind the pixels, at least rowbytes × height
+  size_t capacity;      // bytes of the block behind the pixels, at least rowbytes × height
+  MemoryHolder holder;  // who the block is counted under in the memory budget
 };
 
 // Every world this host made and has not freed, by its pixel address.
@@ -49,16 +51,15 @@ class WorldRegistry {
     const auto found = worlds_.find(world.data);
     return found != worlds_.end() && Matches(found->second, world, owner);
   }
-  // Takes out the entry that matches the record and owner exactly; 0 when there is none, else
-  // the capacity of its block.
-  size_t Remove(const PF_EffectWorld& world, WorldOwner owner) {
+  // Takes out the entry that matches the record and owner exactly; false when there is none.
+  bool Remove(const PF_EffectWorld& world, WorldOwner owner, LiveWorld& removed) {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto found = worlds_.find(world.data);
-    if (found == worlds_.end()) return 0;
-    if (!Matches(found->second, world, owner)) return 0;
-    const size_t capacity = found->second.capacity;
+    if (found == worlds_.end()) return false;
+    if (!Matches(found->second, world, owner)) return false;
+    removed = found->second;
     worlds_.erase(found);
-    return capacity;
+    return true;
   }
 
  private:
@@ -106,23 +107,26 @@ PF_Err AllocateWorld(A_long width, A_long height, bool clear, WorldOwner owner,
 
   const A_long rowbytes = WorldRowBytes(width);
   const size_t bytes = static_cast<size_t>(rowbytes) * static_cast<size_t>(height);
-  if (!TakeFromMemoryBudget(bytes)) {
+  const MemoryHolder holder = std::this_thread::get_id();
+  // Memory a disposed world left behind is cheaper than fresh memory (see kept_memory.h); it is
+  // counted in the budget already, at its whole size.
+  size_t capacity = bytes;
+  void* data = TakeKeptMemory(bytes, capacity, KeptUse::kWorld);
+  if (data == nullptr && !TakeFromMemoryBudget(bytes)) {
     if (owner == WorldOwner::kPlugin) {
       NoteWorldRefusal({WorldRefusal::Reason::kOverBudget, width, height, bytes});
     }
     return PF_Err_OUT_OF_MEMORY;
   }
-  // Whatever fails from here gives the budget back.
+  // Whatever fails from here gives the block's count back.
   struct BudgetGuard {
-    size_t bytes;
+    size_t capacity;
+    MemoryHolder holder;
     bool kept = false;
     ~BudgetGuard() {
-      if (!kept) GiveBackToMemoryBudget(bytes);
+      if (!kept) GiveBackToMemoryBudget(capacity, holder);
     }
-  } guard{bytes};
-  size_t capacity = bytes;
-  // Memory a disposed world left behind is cheaper than fresh memory (see kept_memory.h).
-  void* data = TakeKeptMemory(bytes, capacity);
+  } guard{capacity, holder};
   if (data != nullptr) {
     std::memset(data, clear ? 0 : kUnclearedByte, bytes);
   } else {
@@ -131,8 +135,9 @@ PF_Err AllocateWorld(A_long width, A_long height, bool clear, WorldOwner owner,
     if (data == nullptr) return PF_Err_OUT_OF_MEMORY;
     if (!clear) std::memset(data, kUnclearedByte, bytes);
   }
-  if (!WorldRegistry::Instance().Add(data, {owner, width, height, rowbytes, capacity})) {
-    KeepMemory(data, capacity);
+  if (!WorldRegistry::Instance().Add(data, {owner, width, height, rowbytes, capacity, holder})) {
+    guard.kept = true;  // KeepMemory takes the count along
+    KeepMemory(data, capacity, holder);
     return PF_Err_OUT_OF_MEMORY;
   }
 
@@ -148,11 +153,11 @@ PF_Err AllocateWorld(A_long width, A_long height, bool clear, WorldOwner owner,
 }
 
 PF_Err FreeWorld(WorldOwner owner, PF_EffectWorld& world) {
-  const size_t capacity =
-      world.data != nullptr ? WorldRegistry::Instance().Remove(world, owner) : 0;
-  if (capacity == 0) return PF_Err_BAD_CALLBACK_PARAM;
-  GiveBackToMemoryBudget(static_cast<size_t>(world.rowbytes) * static_cast<size_t>(world.height));
-  KeepMemory(world.data, capacity);
+  LiveWorld removed{};
+  if (world.data == nullptr || !WorldRegistry::Instance().Remove(world, owner, removed)) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  KeepMemory(world.data, removed.capacity, removed.holder);
   world = PF_EffectWorld{};
   return PF_Err_NONE;
 }
@@ -170,12 +175,13 @@ OwnedWorld::OwnedWorld(A_long width, A_long height) {
   // Out of memory: the budget's doing when the world would not fit in it even now.
   const uint64_t bytes =
       static_cast<uint64_t>(WorldRowBytes(width)) * static_cast<uint64_t>(height);
-  if (!TakeFromMemoryBudget(bytes)) {
+  const MemoryHolder holder = std::this_thread::get_id();
+  if (!TryTakeFromMemoryBudget(bytes, holder)) {
     throw MemoryBudgetError("a " + SizeText(width, height) + " world (" + ShownBytes(bytes) +
                             ") is more than what is left of the memory budget of " +
                             ShownBytes(MemoryBudget()));
   }
-  GiveBackToMemoryBudget(bytes);
+  GiveBackToMemoryBudget(bytes, holder);
   throw std::bad_alloc();
 }
 
