@@ -12,6 +12,7 @@
 
 #include "cli/cli_error.h"
 #include "cli/effect_settings.h"
+#include "headless/common/interruption.h"
 #include "headless/pixels/memory_budget.h"
 
 namespace quorvel::cli {
@@ -106,12 +107,18 @@ std::string CommandProblem(const headless::CommandResult& result, const std::str
 
 EffectSession::EffectSession(const std::string& module_path,
                              const headless::InstanceOptions& options)
-    : module_(module_path), options_(options) {
+    : module_(std::make_shared<const headless::Module>(module_path)), options_(options) {
   AddInstance(headless::TextLayer{});
 }
 
 EffectSession::EffectSession(const std::string& module_path, const SceneFile& scene_file)
-    : module_(module_path), composition_(scene_file.composition), options_(scene_file.options) {
+    : EffectSession(std::make_shared<const headless::Module>(module_path), scene_file) {}
+
+EffectSession::EffectSession(std::shared_ptr<const headless::Module> module,
+                             const SceneFile& scene_file)
+    : module_(std::move(module)),
+      composition_(scene_file.composition),
+      options_(scene_file.options) {
   for (const SceneLayer& layer : scene_file.layers) {
     if (!layer.effect) {
       layers_.push_back(Layer{layer.text, nullptr});
@@ -122,7 +129,7 @@ EffectSession::EffectSession(const std::string& module_path, const SceneFile& sc
 }
 
 headless::EffectInstance& EffectSession::AddInstance(const headless::TextLayer& text) {
-  auto instance = std::make_unique<headless::EffectInstance>(module_, options_);
+  auto instance = std::make_unique<headless::EffectInstance>(*module_, options_);
   instance->mutable_scene() = headless::Scene{composition_, text};
   layers_.push_back(Layer{text, std::move(instance)});
   headless::EffectInstance& added = *layers_.back().effect;
@@ -167,7 +174,19 @@ headless::OwnedWorld EffectSession::RenderLayer(const Layer& layer, A_long frame
 }
 
 headless::OwnedWorld EffectSession::RenderChecked(A_long frame) {
+  headless::FrameMemoryGate& gate = headless::FrameMemoryGate::Instance();
   try {
+    headless::ClearCrowdedRefusal();
+    {
+      const headless::FrameMemoryGate::Share share(gate);
+      try {
+        return RenderLayers(frame);
+      } catch (const std::exception&) {
+        if (!headless::RefusedWhileCrowded() || headless::InterruptionRequested()) throw;
+      }
+    }
+    // Refused memory that frames beside it held: once more, alone.
+    const headless::FrameMemoryGate::Alone alone(gate);
     return RenderLayers(frame);
   } catch (const headless::MemoryBudgetError& error) {
     throw CliError(std::string(error.what()) + " (--max-memory)");
@@ -179,6 +198,8 @@ headless::OwnedWorld EffectSession::RenderLayers(A_long frame) {
   // nothing at the frame is not rendered at all.
   std::optional<headless::OwnedWorld> image;
   for (size_t index = layers_.size(); index-- > 0;) {
+    // A caption of many lines is as many layers: a stop is heard between them.
+    if (headless::InterruptionRequested()) throw CliError("interrupted");
     const A_u_char opacity = headless::OpacityAtFrame(composition_, layers_[index].text, frame);
     if (opacity == 0) continue;
     headless::OwnedWorld layer = RenderLayer(layers_[index], frame, index);

@@ -35,8 +35,10 @@ class EffectSession {
   // One instance per layer with an effect; throws SceneError as well, for parameter values the
   // effect does not take.
   EffectSession(const std::string& module_path, const SceneFile& scene_file);
+  // The same on a module already loaded, which several sessions may share.
+  EffectSession(std::shared_ptr<const headless::Module> module, const SceneFile& scene_file);
 
-  headless::Module& module() { return module_; }
+  const headless::Module& module() const { return *module_; }
   // The instance on the topmost layer that has an effect (null when none has).
   headless::EffectInstance* first_instance();
   // The first instance, which the first constructor always makes.
@@ -58,7 +60,7 @@ class EffectSession {
   headless::OwnedWorld RenderLayer(const Layer& layer, A_long frame, size_t index);
   headless::OwnedWorld RenderLayers(A_long frame);
 
-  headless::Module module_;
+  std::shared_ptr<const headless::Module> module_;
   headless::Composition composition_;
   headless::InstanceOptions options_;
   std::vector<Layer> layers_;  // top first

@@ -25,11 +25,6 @@ std::string RenderFrameToPng(EffectSession& session, A_long frame,
                              const std::filesystem::path& path, const PF_Pixel& background) {
   const headless::OwnedWorld image = session.RenderChecked(frame);
   if (StopRequested()) return "interrupted";  // discarded, not written
-  // The folder is made here; a failure to make it shows when the file is written.
-  if (path.has_parent_path()) {
-    std::error_code ignored;
-    std::filesystem::create_directories(path.parent_path(), ignored);
-  }
   // Over the background: an opaque one gives an opaque image, a transparent one leaves the
   // frame's own alpha (straight in the file).
   const headless::FileStatus written = headless::WritePng(image.world(), path, background);

@@ -6,6 +6,8 @@
 #include <map>
 #include <utility>
 
+#include "cli/captions/cue_boxes.h"
+
 namespace quorvel::cli {
 namespace {
 
@@ -134,6 +136,8 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
                        std::to_string(cue.text.size()) + " bytes long; at most " +
                        std::to_string(kMaxTextBytes) + " are taken");
     }
+    CheckCueBox(style.layers.front(), cue.text, options.per_line,
+                subtitles_file + ":" + std::to_string(cue.line));
     frames.push_back(cue_frames);
     if (std::string warning = MissingGlyphsWarning(styled, {cue.text},
                                                    subtitles_file + ":" + std::to_string(cue.line));

@@ -46,6 +46,7 @@ FileStatus WriteAll(std::FILE* file, const std::string& bytes, const OutputTarge
 }
 
 FileStatus ReplaceFile(const OutputTarget& target, const std::string& bytes) {
+  if (FileStatus folder = MakeFolderFor(target); !folder) return folder;
   const fs::path temporary = TemporaryPathFor(target.path);
   File file(std::fopen(temporary.string().c_str(), "wb"));
   if (!file) return Failed(target, SystemReason());
@@ -63,6 +64,14 @@ FileStatus ReplaceFile(const OutputTarget& target, const std::string& bytes) {
 }
 
 }  // namespace
+
+FileStatus MakeFolderFor(const OutputTarget& target) {
+  const fs::path folder = target.path.parent_path();
+  std::error_code error;
+  if (folder.empty() || fs::is_directory(folder, error)) return {};
+  fs::create_directories(folder, error);
+  return error ? Failed(target, "cannot make its folder: " + error.message()) : FileStatus{};
+}
 
 fs::path TemporaryPathFor(const fs::path& path) {
   thread_local std::mt19937_64 random{std::random_device{}()};
@@ -119,11 +128,18 @@ FileStatus CheckWritable(const OutputTarget& target) {
     case OutputTarget::Kind::kFile:
       break;
   }
-  const fs::path folder = target.path.parent_path();
+  // Missing folders are made only when the file is written, so that a run refused before then
+  // leaves none behind: the nearest folder there is stands for them.
   std::error_code error;
-  if (!folder.empty()) fs::create_directories(folder, error);
+  fs::path folder = target.path.parent_path();
+  while (!folder.empty() && !fs::exists(folder, error) && folder != folder.parent_path()) {
+    folder = folder.parent_path();
+  }
+  if (!folder.empty() && !fs::is_directory(folder, error)) {
+    return Failed(target, "'" + folder.string() + "' is not a folder");
+  }
   // A file made and removed at once: whatever would stop the real one shows now.
-  const fs::path probe = TemporaryPathFor(target.path);
+  const fs::path probe = TemporaryPathFor(folder / target.path.filename());
   if (!File(std::fopen(probe.string().c_str(), "wb"))) return Failed(target, SystemReason());
   fs::remove(probe, error);
   return {};

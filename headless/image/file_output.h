@@ -31,8 +31,12 @@ struct OutputTarget {
 FileStatus ResolveOutput(const std::filesystem::path& given, OutputTarget& target);
 
 // Checks, before any work, that the target can be written: that a file can be made in the
-// file's folder (made first when missing), or that a device opens for writing.
+// file's folder (or, when that is missing, in the nearest folder that is there: nothing is made
+// yet), or that a device opens for writing.
 FileStatus CheckWritable(const OutputTarget& target);
+
+// Makes the folder a file target goes in, when missing; a writer calls it just before writing.
+FileStatus MakeFolderFor(const OutputTarget& target);
 
 // Writes `bytes` to the target: whole or not at all for a file; the reason on failure, naming
 // the output as the user gave it ("cannot write 'out/a.png': No space left on device").

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/batch/csv_table.h"
+#include "cli/batch/output_names.h"
 #include "cli/batch/row_template.h"
 #include "cli/cli_error.h"
 #include "cli/scene_overrides.h"
@@ -81,6 +82,31 @@ TEST(RowTemplate, FillsStringsAndNamesFilesSafely) {
                         "name, color); did you mean \"name\"?"));
   EXPECT_THAT(ErrorOf([&] { CheckPlaceholders(Json::parse(R"({"a": "{name"})"), table, "t"); }),
               HasSubstr("t: a: a '{' without its '}'"));
+}
+
+// Output names are compared as file systems that ignore case and the form of accented letters
+// compare them, and names Windows keeps for devices are found in any part of the path.
+TEST(OutputNames, FoldCaseAndAccentFormsAndFindWindowsDeviceNames) {
+  const struct {
+    const char* a;
+    const char* b;
+  } same[] = {
+      {"out/École.png", "out/école.png"},
+      {"out/\u00e9.png", "out/e\u0301.png"},  // é as one character and as e and an accent
+      {"OUT/Straße.PNG", "out/STRASSE.png"},
+      {"out/./a.png", "out/a.png"},
+  };
+  for (const auto& names : same) {
+    EXPECT_EQ(FoldedFileName(names.a), FoldedFileName(names.b)) << names.a << " " << names.b;
+  }
+  EXPECT_NE(FoldedFileName("out/a.png"), FoldedFileName("out/b.png"));
+  for (const char* reserved : {"CON", "nul.png", "out/Aux.tar.gz", "com1.png", "LPT9", "prn .png",
+                               "out/COM\u00b9.png", "con/x.png"}) {
+    EXPECT_FALSE(ReservedWindowsName(reserved).empty()) << reserved;
+  }
+  for (const char* allowed : {"console.png", "nul_1.png", "COM10.png", "out/null.png", "LPT.png"}) {
+    EXPECT_EQ(ReservedWindowsName(allowed), "") << allowed;
+  }
 }
 
 TEST(SceneOverrides, SetValuesByPathWithJsonOrPlainText) {

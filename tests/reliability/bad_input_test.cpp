@@ -80,6 +80,30 @@ class BadInput : public ::testing::Test {
     return run;
   }
 
+  // A shell script around the program, "$Q" standing for it; stdout and stderr captured.
+  ProgramRun Shell(const std::string& script) {
+    const std::string command = "Q=" + Quoted(QUORVEL_RENDER_PATH) + "; " + script;
+    const int status =
+        std::system(("sh -c " + Quoted(command) + " > " + Quoted((dir_ / "stdout").string()) +
+                     " 2> " + Quoted((dir_ / "stderr").string()) + " < /dev/null")
+                        .c_str());
+    ProgramRun run;
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = ReadAll(dir_ / "stdout");
+    run.err = ReadAll(dir_ / "stderr");
+    return run;
+  }
+
+  // Runs the program's command line in the background, asks it to stop with SIGINT after
+  // `seconds`, and gives it a generous watchdog: an exit by the watchdog (124) or a signal means
+  // the stop was not heard. Prints the peak resident memory (KiB) seen before the stop to stdout.
+  ProgramRun StoppedAfter(double seconds, const std::string& arguments, int watchdog = 20) {
+    return Shell("timeout " + std::to_string(watchdog) + " \"$Q\" " + arguments +
+                 " & pid=$!; sleep " + std::to_string(seconds) +
+                 "; child=$(pgrep -P $pid || echo $pid); "
+                 "grep VmHWM /proc/$child/status | tr -dc 0-9; kill -INT $child; wait $pid");
+  }
+
   // The failure a user must see: a non-zero exit (not a crash), one message on stderr, first,
   // that says what is wrong, and no file written.
   void ExpectRefused(const std::vector<std::string>& args, const std::string& mentions = "") {
@@ -264,6 +288,158 @@ TEST_F(BadInput, UnknownCommandIsRefused) {
 TEST(SceneFileRegression, NumberOverflowIsASceneError) {
   EXPECT_THROW(cli::ParseSceneFile(R"({"composition": {"width": 1e400}})", "huge.json"),
                cli::SceneError);
+}
+
+// --set paths and values meet a file's limits in every command: a path or a value nested past
+// 100 levels, or a value with a key given twice, is refused before any work (a deep path
+// crashed batch, which walked the document's strings recursively).
+TEST_F(BadInput, SetPathsAndValuesMeetTheLimitsOfFiles) {
+  const std::string demo = Write("ok.json", Scene("demo.json")).string();
+  const std::string style = Write("style.json", Scene("caption_style.json")).string();
+  const std::string subtitles = Write("s.srt", "1\n00:00:00,000 --> 00:00:01,000\nHi\n").string();
+  const std::string tag = Write("tag.json", ReadAll(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" /
+                                                    "batch" / "name_tag.json"))
+                              .string();
+  const std::string names = Write("names.csv", "name,title,color\nAda,x,#102a43\n").string();
+  std::string deep_path;
+  for (int i = 0; i < 20000; ++i) deep_path += "a.";
+  const std::string deep_value = std::string(65000, '[') + std::string(65000, ']');
+  const std::vector<std::vector<std::string>> commands = {
+      {"batch", tag, names, "-o", Out("{name}.png")},
+      {"render", demo, "-o", Out()},
+      {"captions", subtitles, "-s", style, "-o", Out("c_%d.png")},
+      {"describe", demo},
+  };
+  const struct {
+    std::string set;
+    const char* mentions;
+  } sets[] = {
+      {deep_path + "a=1", "objects and lists nest deeper than 100 levels"},
+      {"a=" + deep_value, "objects and lists nest deeper than 100 levels"},
+      {"effect={\"Roundness\": 1, \"Roundness\": 2}", "the key \"Roundness\" is given twice"},
+  };
+  for (const auto& command : commands) {
+    for (const auto& set : sets) {
+      std::vector<std::string> args = command;
+      args.insert(args.end(), {"--set", set.set});
+      SCOPED_TRACE(command[0] + " --set " + set.set.substr(0, 40));
+      ExpectRefused(args, set.mentions);
+    }
+  }
+}
+
+// Every input has a size limit that is told with its name, and reading hears Ctrl-C, also while
+// a pipe stays open and silent.
+TEST_F(BadInput, InputsAreReadWithinALimitAndAStop) {
+  const std::string subtitles = Write("s.srt", "1\n00:00:00,000 --> 00:00:01,000\nHi\n").string();
+  const std::string style = Write("style.json", Scene("caption_style.json")).string();
+  const std::string tag = Write("tag.json", ReadAll(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" /
+                                                    "batch" / "name_tag.json"))
+                              .string();
+  const struct {
+    std::string script;
+    const char* mentions;
+  } cases[] = {
+      {"\"$Q\" render - -o " + Quoted(Out()) + " < /dev/zero",
+       "standard input: the scene file is larger than 64 MiB"},
+      {"yes '{' | \"$Q\" render - -o " + Quoted(Out()),
+       "standard input: the scene file is larger than 64 MiB"},
+      {"\"$Q\" captions /dev/zero -s " + Quoted(style) + " -o " + Quoted(Out("c_%d.png")),
+       "/dev/zero: the subtitle file is larger than 64 MiB"},
+      {"\"$Q\" captions " + Quoted(subtitles) + " -s /dev/zero -o " + Quoted(Out("c_%d.png")),
+       "/dev/zero: the scene file is larger than 64 MiB"},
+      {"\"$Q\" batch " + Quoted(tag) + " /dev/zero -o " + Quoted(Out("{name}.png")),
+       "/dev/zero: the CSV file is larger than 64 MiB"},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun run = Shell(c.script);
+    EXPECT_EQ(run.exit_code, 1) << c.script;
+    EXPECT_NE(run.err.find(c.mentions), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+  }
+  // The program waits on standard input, a pipe whose writer never writes nor closes it.
+  const std::string pipe = (dir_ / "pipe").string();
+  const ProgramRun waiting =
+      Shell("mkfifo " + Quoted(pipe) + "; sleep 60 > " + Quoted(pipe) +
+            " & writer=$!; timeout 20 \"$Q\" render - -o " + Quoted(Out()) + " < " + Quoted(pipe) +
+            " & pid=$!; sleep 1; " + "kill -INT $(pgrep -P $pid); wait $pid; status=$?; " +
+            "kill $writer; exit $status");
+  EXPECT_EQ(waiting.exit_code, 130) << waiting.err;
+  EXPECT_NE(waiting.err.find("interrupted before any frame was rendered"), std::string::npos)
+      << waiting.err;
+}
+
+// A batch of many rows sets each row up when its turn comes: its memory does not grow with the
+// rows, and Ctrl-C acts within a moment (preparing 20,000 rows first took 30 s to hear it and
+// 460 MB).
+TEST_F(BadInput, ABatchOfManyRowsHearsCtrlCAndHoldsOnlyTheRowsInFlight) {
+  std::string rows = "name,title,color\n";
+  for (int i = 0; i < 20000; ++i) {
+    rows += "Person " + std::to_string(i) + ",Title,#102a43\n";
+  }
+  const std::string names = Write("many.csv", rows).string();
+  const std::string tag = Write("tag.json", ReadAll(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" /
+                                                    "batch" / "name_tag.json"))
+                              .string();
+  // The watchdog leaves 5 s after the stop (preparing every row first took 12 s here).
+  const ProgramRun run = StoppedAfter(
+      3, "batch " + Quoted(tag) + " " + Quoted(names) + " -o " + Quoted(Out("{name}.png")), 8);
+  EXPECT_EQ(run.exit_code, 130) << run.err;
+  EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
+  ASSERT_FALSE(run.out.empty());
+  EXPECT_LT(std::stol(run.out), 300 * 1024) << "KiB resident";
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir_ / "out")) {
+    EXPECT_EQ(entry.path().extension(), ".png") << entry.path();
+  }
+}
+
+// A caption of thousands of lines with a box per line: each line's layer takes its line from one
+// layout, and Ctrl-C is heard between the layers (it was deaf for more than 90 s).
+TEST_F(BadInput, APerLineCaptionOfManyLinesHearsCtrlC) {
+  std::string cue = "1\n00:00:00,000 --> 00:00:02,000\n";
+  for (int i = 0; i < 2000; ++i) cue += "a\n";
+  const std::string subtitles = Write("lines.srt", cue).string();
+  const std::string style = Write("style.json", Scene("caption_style.json")).string();
+  const ProgramRun run = StoppedAfter(2,
+                                      "captions " + Quoted(subtitles) + " -s " + Quoted(style) +
+                                          " --per-line --frames 0 -o " + Quoted(Out("c_%d.png")),
+                                      15);
+  EXPECT_EQ(run.exit_code, 130) << run.err;
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+}
+
+// A cue whose box the host cannot hold is named, with why, before any frame renders.
+TEST_F(BadInput, ACueTooLargeForTheHostIsNamedBeforeAnyFrame) {
+  const std::string style = Write("style.json", Scene("caption_style.json")).string();
+  std::string wide =
+      "1\n00:00:00,000 --> 00:00:01,000\nfirst\n\n2\n00:00:01,000 --> 00:00:02,000\n";
+  for (int i = 0; i < 1800; ++i) wide += "word ";
+  std::string high = "1\n00:00:00,000 --> 00:00:01,000\n";
+  for (int i = 0; i < 4900; ++i) high += "a\n";
+  ExpectRefused(
+      {"captions", Write("wide.srt", wide + "\n").string(), "-s", style, "-o", Out("c_%d.png")},
+      "wide.srt:6: this cue's box would be ");
+  ExpectRefused(
+      {"captions", Write("wide.srt", wide + "\n").string(), "-s", style, "-o", Out("c_%d.png")},
+      " px wide, past the host's 30000 px: break the line or make the text smaller");
+  ExpectRefused({"captions", Write("high.srt", high).string(), "-s", style, "-o", Out("c_%d.png")},
+                " px high, past the host's 30000 px");
+}
+
+// Frames side by side share the memory budget: a frame that finds it used up by the other job
+// waits for it, so that what renders on one job renders on two (it failed, by timing).
+TEST_F(BadInput, FramesSideBySideShareTheMemoryBudgetRatherThanFail) {
+  const std::string scene = Write("4k.json", R"({
+    "composition": {"width": 3840, "height": 2160, "duration": 1},
+    "layer": {"text": "Four K", "size": 600,
+              "position": [{"t": 0, "v": [100, 600]}, {"t": 1, "v": [1500, 700]}]},
+    "effect": {"Expansion Uniform": 300}})")
+                                .string();
+  for (const char* jobs : {"1", "2"}) {
+    const ProgramRun run = Render({"render", scene, "-o", Out("f_%02d.png"), "--frames", "0-9",
+                                   "--jobs", jobs, "--max-memory", "120M"});
+    EXPECT_EQ(run.exit_code, 0) << jobs << " jobs: " << run.err;
+  }
 }
 
 }  // namespace

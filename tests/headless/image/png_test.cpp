@@ -90,10 +90,17 @@ TEST_F(PngTest, AFailedRenameLeavesWhatWasThereAndNoTemporary) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"taken"});
 }
 
-TEST_F(PngTest, AMissingFolderIsAnError) {
+// A missing folder is made as the file is written; one that cannot be (a file is in the way) is
+// an error that writes nothing.
+TEST_F(PngTest, TheFolderIsMadeAsTheFileIsWrittenOrTheWriteFails) {
   OwnedWorld world(2, 2);
-  EXPECT_FALSE(WritePng(world.world(), folder / "no" / "such.png"));
-  EXPECT_TRUE(Entries().empty());
+  EXPECT_TRUE(WritePng(world.world(), folder / "new" / "folder.png"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(folder / "new" / "folder.png"));
+  std::ofstream(folder / "file") << "in the way";
+  const FileStatus written = WritePng(world.world(), folder / "file" / "such.png");
+  EXPECT_FALSE(written);
+  EXPECT_NE(written.message.find("cannot make its folder"), std::string::npos) << written.message;
+  EXPECT_EQ(Entries().size(), 2u);
 }
 
 TEST_F(PngTest, AWorldWithoutPixelsIsAnErrorAndWritesNothing) {
