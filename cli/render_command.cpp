@@ -116,20 +116,12 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
   FrameOrder order(range.first);
   const FrameJobsOutcome outcome =
       RunFrameJobs(range, invocation.jobs.value_or(DefaultJobs()), [&](A_long frame) {
-        headless::OwnedWorld image(1, 1);
-        try {
-          image = session.RenderChecked(frame);
-        } catch (...) {
-          order.Abandon();
-          throw;
-        }
-        if (!order.WaitTurn(frame)) throw FrameSkipped{};
+        FrameTurn turn(order, frame);
+        const headless::OwnedWorld image = session.RenderChecked(frame);
+        if (!turn.Wait()) throw FrameSkipped{};
         const headless::FileStatus written = writer->Write(image.world());
-        if (!written) {
-          order.Abandon();
-          return written.message;
-        }
-        order.Passed();
+        if (!written) return written.message;
+        turn.Passed();
         progress.FrameDone(frame, "encoded");
         return std::string();
       });
