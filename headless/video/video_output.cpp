@@ -96,7 +96,16 @@ struct VideoWriter::State {
   PacketPtr packet;
   std::vector<PF_Pixel> straight;  // one frame as the converter reads it: straight A, R, G, B
   int64_t next_pts = 0;
-  bool finished = false;
+  bool finished = false;  // the file is in place under its own name
+
+  // The temporary file goes with the state unless it was renamed into place: no failure, in
+  // Open or after it, leaves a part of a video behind.
+  ~State() {
+    if (finished) return;
+    output.reset();  // closes the file before it goes
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+  }
 
   FileStatus Failed(const std::string& why) const {
     return FileStatus::Failure("cannot write " + ("'" + target.given.string() + "'") + ": " + why);
@@ -143,12 +152,7 @@ struct VideoWriter::State {
 
 VideoWriter::VideoWriter(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
-VideoWriter::~VideoWriter() {
-  if (state_ == nullptr || state_->finished) return;
-  state_->output.reset();  // closes the file before it goes
-  std::error_code ignored;
-  fs::remove(state_->temporary, ignored);
-}
+VideoWriter::~VideoWriter() = default;
 
 std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
                                                const VideoSettings& settings, FileStatus& status) {

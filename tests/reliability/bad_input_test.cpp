@@ -236,6 +236,29 @@ TEST_F(BadInput, OutputsAreWrittenWhereTheyLead) {
   EXPECT_EQ(piped.out.substr(1, 3), "PNG");
 }
 
+// A video whose file cannot grow at all (ulimit -f 0, its signal ignored, so that a write fails
+// as on a full disk) fails as its header is written or at its first frame, and leaves no
+// temporary file behind. The messages come through a pipe, which the limit leaves alone.
+TEST_F(BadInput, AVideoThatCannotBeWrittenLeavesNoPartialFile) {
+  const std::string demo = Write("ok.json", Scene("demo.json")).string();
+  for (const std::string format : {"mov", "webm", "mp4"}) {
+    const std::string video = Out(format + "/v." + format);
+    const std::string limited = "trap '' XFSZ; ulimit -f 0; exec " + Quoted(QUORVEL_RENDER_PATH) +
+                                " render " + Quoted(demo) + " -o " + Quoted(video) +
+                                " --frames 0-1 </dev/null 2>&1 >/dev/null";
+    const std::string command = "err=$( (" + limited + ") ); status=$?; printf '%s' \"$err\" > " +
+                                Quoted((dir_ / "stderr").string()) + "; exit $status";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << format;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << format;
+    EXPECT_NE(ReadAll(dir_ / "stderr")
+                  .find("quorvel-render: cannot write '" + video + "': File too large"),
+              std::string::npos)
+        << ReadAll(dir_ / "stderr");
+    EXPECT_TRUE(fs::is_empty(dir_ / "out" / format)) << format;
+  }
+}
+
 // Ctrl-C in the middle of one long frame (8K, motion-blurred: about 10 s whole) ends it within a
 // moment, with status 130 and nothing written.
 TEST_F(BadInput, CtrlCEndsALongFrameWithNothingWritten) {
