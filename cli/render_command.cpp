@@ -107,12 +107,16 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
 
   EffectSession session(invocation.module.empty() ? DefaultModulePath() : invocation.module,
                         scene_file);
+  Progress progress(console.err, console.err_is_terminal, range.Count());
+  // FFmpeg's warnings come from the encoder's threads, between the progress lines.
+  settings.library_messages = [&progress](const std::string& line) {
+    progress.Message("quorvel-render: " + line);
+  };
   headless::FileStatus opened;
   const std::unique_ptr<headless::VideoWriter> writer =
       headless::VideoWriter::Open(target, settings, opened);
   if (!writer) throw CliError(opened.message);
 
-  Progress progress(console.err, console.err_is_terminal, range.Count());
   FrameOrder order(range.first);
   const FrameJobsOutcome outcome =
       RunFrameJobs(range, invocation.jobs.value_or(DefaultJobs()), [&](A_long frame) {

@@ -12,6 +12,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 #include "headless/common/ffmpeg_handles.h"
+#include "headless/video/ffmpeg_messages.h"
 #endif
 #include "headless/pixels/composite.h"
 #include "headless/pixels/world.h"
@@ -82,6 +83,8 @@ void ChooseEncoderOptions(VideoFormat format, AVCodecContext& codec) {
 }  // namespace
 
 struct VideoWriter::State {
+  // First, so that it goes last: FFmpeg may speak until its last object is freed.
+  std::optional<FfmpegMessageRoute> messages;
   OutputTarget target;
   VideoSettings settings;
   Format format;
@@ -157,6 +160,7 @@ VideoWriter::~VideoWriter() = default;
 std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
                                                const VideoSettings& settings, FileStatus& status) {
   auto state = std::make_unique<State>();
+  state->messages.emplace(target.given.filename().string(), settings.library_messages);
   state->target = target;
   state->settings = settings;
   state->format = FormatOf(settings.format);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,9 @@ struct VideoSettings {
   // Frames are laid over it when it has alpha above 0, as PNGs are; H.264 has no alpha, so a
   // transparent background there is black.
   PF_Pixel background{0, 0, 0, 0};
+  // Takes FFmpeg's warnings and errors about this video, a line each, "<output>: <component>:
+  // <message>"; its chatter (settings, statistics) is dropped. Standard error when not set.
+  std::function<void(const std::string& line)> library_messages;
 };
 
 class VideoWriter {

@@ -181,5 +181,42 @@ TEST_F(Videos, RefusedNamesAndInterruptedRunsLeaveNoFile) {
   EXPECT_TRUE(fs::is_empty(folder_));
 }
 
+// quorvel-render as a user runs it: FFmpeg's settings and statistics (twenty lines from x264
+// alone) are not shown; its warnings are, one line each, named after the output.
+TEST_F(Videos, FfmpegTellsOnlyWarningsAndErrorsNamingTheOutput) {
+  const struct {
+    const char* name;
+    const char* set;
+    const char* warning;  // the one line of FFmpeg's expected, if any
+  } cases[] = {
+      {"v.mp4", "composition.fps=30", nullptr},
+      {"v.webm", "composition.fps=30", nullptr},
+      {"v.mov", "composition.fps=30", nullptr},
+      // The QuickTime muxer warns of a time base above 100000 units a second.
+      {"fast.mov", "composition.fps=120000/1001",
+       "quorvel-render: fast.mov: mov: WARNING codec timebase is very high. If duration is too "
+       "long, file may not be playable by quicktime."},
+  };
+  for (const auto& c : cases) {
+    const std::string command = std::string("'") + QUORVEL_RENDER_PATH + "' render '" + Scene() +
+                                "' -o '" + (folder_ / c.name).string() + "' --set '" + c.set +
+                                "' --module '" + QUORVEL_MODULE_PATH + "' >/dev/null 2>'" +
+                                (folder_ / "stderr").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << c.name;
+    std::ifstream err(folder_ / "stderr");
+    std::vector<std::string> others;  // lines other than progress and the note on alpha
+    for (std::string line; std::getline(err, line);) {
+      if (line.rfind("frame ", 0) == 0 || line.rfind("quorvel-render: note: ", 0) == 0) continue;
+      others.push_back(line);
+    }
+    if (c.warning == nullptr) {
+      EXPECT_THAT(others, ::testing::IsEmpty()) << c.name;
+    } else {
+      ASSERT_EQ(others.size(), 1u) << c.name;
+      EXPECT_THAT(others[0], ::testing::StartsWith(c.warning)) << c.name;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quorvel::cli
