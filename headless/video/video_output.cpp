@@ -14,7 +14,7 @@ extern "C" {
 #include "headless/common/ffmpeg_handles.h"
 #include "headless/video/ffmpeg_messages.h"
 #endif
-#include "headless/pixels/composite.h"
+#include "headless/pixels/background.h"
 #include "headless/pixels/world.h"
 
 namespace quorvel::headless {
@@ -245,20 +245,13 @@ FileStatus VideoWriter::Write(const PF_EffectWorld& world) {
   if (world.width != s.settings.width || world.height != s.settings.height) {
     return s.Failed("a frame of another size");
   }
-  // Laid over the background as a PNG is (and over black for a format without alpha), then
-  // straight, as the converter and the alpha formats take it.
-  const bool flatten = s.settings.background.alpha > 0 || !s.format.alpha;
-  const PF_Pixel under = Premultiply(s.settings.background);
+  // Laid over the background as a PNG is (over black too in a format without alpha), straight,
+  // as the converter and the alpha formats take it.
+  const PF_Pixel backdrop = BackdropFor(s.settings.background, s.format.alpha);
   PF_Pixel* out = s.straight.data();
   for (A_long y = 0; y < world.height; ++y) {
     const PF_Pixel* row = WorldRow(world, y);
-    for (A_long x = 0; x < world.width; ++x) {
-      // Opaque and empty pixels, most of a frame, need no arithmetic.
-      const PF_Pixel& p = row[x];
-      const PF_Pixel flat =
-          !flatten || p.alpha == 255 ? p : (p.alpha == 0 ? under : Over(p, under));
-      *out++ = flat.alpha == 255 ? flat : Unpremultiply(flat);
-    }
+    for (A_long x = 0; x < world.width; ++x) *out++ = LaidOverBackdrop(row[x], backdrop);
   }
   AVFrame* frame = s.FreeFrame();
   if (frame == nullptr) return s.Failed("out of memory");
