@@ -18,6 +18,7 @@
 #include "headless/image/png_output.h"
 #include "headless/pixels/memory_budget.h"
 #include "headless/video/video_output.h"
+#include "headless/video/video_size.h"
 
 namespace quorvel::cli {
 
@@ -91,12 +92,18 @@ int RenderImages(const Invocation& invocation, const SceneFile& scene_file, cons
 int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const FrameRange& range,
                 headless::VideoFormat format, Console& console) {
   const std::filesystem::path path(invocation.output);
-  const headless::OutputTarget target = CheckedOutput(path);
   const headless::Composition& composition = scene_file.composition;
   headless::VideoSettings settings;
   settings.format = format;
   settings.width = headless::DownsampledSize(composition.width, scene_file.options.downsample_x);
   settings.height = headless::DownsampledSize(composition.height, scene_file.options.downsample_y);
+  // First: a size the format cannot hold would otherwise show only after the frames' work.
+  if (const headless::FileStatus fits =
+          headless::CheckVideoSize(format, settings.width, settings.height);
+      !fits) {
+    throw CliError(path.filename().string() + ": " + fits.message);
+  }
+  const headless::OutputTarget target = CheckedOutput(path);
   settings.time_scale = composition.time_scale;
   settings.frame_duration = composition.frame_duration;
   settings.background = composition.background;

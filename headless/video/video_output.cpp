@@ -16,6 +16,7 @@ extern "C" {
 #endif
 #include "headless/pixels/background.h"
 #include "headless/pixels/world.h"
+#include "headless/video/video_size.h"
 
 namespace quorvel::headless {
 
@@ -172,6 +173,9 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
   };
   if (target.kind != OutputTarget::Kind::kFile) {
     return fail(s.Failed("a video is written to a file, not to a device or standard output"));
+  }
+  if (FileStatus fits = CheckVideoSize(settings.format, settings.width, settings.height); !fits) {
+    return fail(s.Failed(fits.message));
   }
 
   const AVCodec* encoder = avcodec_find_encoder_by_name(s.format.encoder);

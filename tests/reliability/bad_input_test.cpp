@@ -190,6 +190,12 @@ TEST_F(BadInput, HostileScenesArgumentsAndSizesAreRefusedWithWhy) {
   const std::string four_k = Write("4k.json", R"({"composition": {"width": 3840, "height": 2160},
                             "layer": {"text": "Four K", "size": 900}})")
                                  .string();
+  const auto sized = [this](int width, int height) {
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    return Write(size + ".json", R"({"composition": {"width": )" + std::to_string(width) +
+                                     R"(, "height": )" + std::to_string(height) + "}}")
+        .string();
+  };
   fs::create_directories(dir_ / "blocked");
   std::ofstream(dir_ / "blocked" / "file") << "not a folder";
   const struct {
@@ -212,6 +218,21 @@ TEST_F(BadInput, HostileScenesArgumentsAndSizesAreRefusedWithWhy) {
        "frame 0: the box needs a 47264x2188 world; the host's largest is 30000x30000"},
       {{"render", four_k, "-o", Out(), "--max-memory", "64M"},
        "; the memory budget of 64 MiB is used up (--max-memory)"},
+      // A video's size is checked against its format before the module is loaded.
+      {{"render", sized(16000, 16000), "-o", Out("v.mov"), "--module", "/nonexistent/Quorvel.so"},
+       "quorvel-render: v.mov: ProRes 4444 takes frames of at most 67,108,864 pixels "
+       "(8192x8192); 16000x16000 is larger\n"},
+      {{"render", sized(16000, 16000), "-o", Out("v.mp4"), "--module", "/nonexistent/Quorvel.so"},
+       "quorvel-render: v.mp4: H.264 takes frames of at most 8192 pixels a side and 139,264 "
+       "macroblocks of 16x16 pixels (8192x4352); 16000x16000 is larger\n"},
+      {{"render", sized(16385, 720), "-o", Out("v.webm"), "--module", "/nonexistent/Quorvel.so"},
+       "quorvel-render: v.webm: VP9 takes frames of at most 16384 pixels a side and 35,651,584 "
+       "pixels in all (8192x4352); 16385x720 is larger\n"},
+      {{"render", sized(641, 361), "-o", Out("v.mp4"), "--module", "/nonexistent/Quorvel.so"},
+       "quorvel-render: v.mp4: H.264 (4:2:0) needs an even width and height, and 641x361 is "
+       "not; make the frames 642x362, or write .mov or .webm\n"},
+      {{"render", sized(1, 1), "-o", Out("v.mp4"), "--module", "/nonexistent/Quorvel.so"},
+       "1x1 is not; make the frames 2x2, or write .mov or .webm\n"},
   };
   for (const auto& c : cases) ExpectRefused(c.args, c.mentions);
 }
