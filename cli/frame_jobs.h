@@ -51,6 +51,32 @@ class FrameOrder {
   bool abandoned_ = false;
 };
 
+// A frame's turn in a FrameOrder, held from the start of its job: unless it has passed, its end
+// (a failure returned, an exception from the render, the hand-over or anything between)
+// abandons the order, so that no later frame waits for a turn that will not come.
+class FrameTurn {
+ public:
+  FrameTurn(FrameOrder& order, A_long frame) : order_(order), frame_(frame) {}
+  ~FrameTurn() {
+    if (!passed_) order_.Abandon();
+  }
+  FrameTurn(const FrameTurn&) = delete;
+  FrameTurn& operator=(const FrameTurn&) = delete;
+
+  // Waits for the turn; false when it will not come.
+  bool Wait() { return order_.WaitTurn(frame_); }
+  // The frame has passed: the next one's turn.
+  void Passed() {
+    passed_ = true;
+    order_.Passed();
+  }
+
+ private:
+  FrameOrder& order_;
+  A_long frame_;
+  bool passed_ = false;
+};
+
 // Runs `job` for every frame of the range, in order of frame number, on `jobs` threads. No new
 // frame is taken once one has failed or a stop is requested (see interrupt.h); frames already
 // taken run to their end, which after a stop comes within a moment (the host gives up its

@@ -99,6 +99,17 @@ void Progress::DrawBar() {
   drawn_ = true;
 }
 
+void Progress::Message(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (terminal_ && drawn_) {
+    stream_ << "\r" << line << "\x1b[K\n";
+    DrawBar();
+    return;
+  }
+  stream_ << line << "\n";
+  stream_.flush();
+}
+
 void Progress::Finish() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (drawn_) stream_ << "\n";

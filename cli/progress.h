@@ -26,6 +26,9 @@ class Progress {
   void FrameDone(A_long frame, const std::string& detail);
   // The same for a piece of work named otherwise ("row 3").
   void ItemDone(const std::string& item, const std::string& detail);
+  // A line of its own (a warning) between the progress lines, from any thread; on a terminal
+  // above the bar, which is drawn again under it.
+  void Message(const std::string& line);
   // Ends the bar's line; nothing when nothing was drawn.
   void Finish();
   // The bar's line after `seconds`, fitting the columns.

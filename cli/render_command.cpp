@@ -18,6 +18,7 @@
 #include "headless/image/png_output.h"
 #include "headless/pixels/memory_budget.h"
 #include "headless/video/video_output.h"
+#include "headless/video/video_size.h"
 
 namespace quorvel::cli {
 
@@ -86,12 +87,18 @@ int RenderImages(const Invocation& invocation, const SceneFile& scene_file, cons
 int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const FrameRange& range,
                 headless::VideoFormat format, Console& console) {
   const std::filesystem::path path(invocation.output);
-  const headless::OutputTarget target = CheckedOutput(path);
   const headless::Composition& composition = scene_file.composition;
   headless::VideoSettings settings;
   settings.format = format;
   settings.width = headless::DownsampledSize(composition.width, scene_file.options.downsample_x);
   settings.height = headless::DownsampledSize(composition.height, scene_file.options.downsample_y);
+  // First: a size the format cannot hold would otherwise show only after the frames' work.
+  if (const headless::FileStatus fits =
+          headless::CheckVideoSize(format, settings.width, settings.height);
+      !fits) {
+    throw CliError(path.filename().string() + ": " + fits.message);
+  }
+  const headless::OutputTarget target = CheckedOutput(path);
   settings.time_scale = composition.time_scale;
   settings.frame_duration = composition.frame_duration;
   settings.background = composition.background;
@@ -102,29 +109,25 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
 
   EffectSession session(invocation.module.empty() ? DefaultModulePath() : invocation.module,
                         scene_file);
+  Progress progress(console.err, console.err_is_terminal, range.Count());
+  // FFmpeg's warnings come from the encoder's threads, between the progress lines.
+  settings.library_messages = [&progress](const std::string& line) {
+    progress.Message("quorvel-render: " + line);
+  };
   headless::FileStatus opened;
   const std::unique_ptr<headless::VideoWriter> writer =
       headless::VideoWriter::Open(target, settings, opened);
   if (!writer) throw CliError(opened.message);
 
-  Progress progress(console.err, console.err_is_terminal, range.Count());
   FrameOrder order(range.first);
   const FrameJobsOutcome outcome =
       RunFrameJobs(range, invocation.jobs.value_or(DefaultJobs()), [&](A_long frame) {
-        headless::OwnedWorld image(1, 1);
-        try {
-          image = session.RenderChecked(frame);
-        } catch (...) {
-          order.Abandon();
-          throw;
-        }
-        if (!order.WaitTurn(frame)) throw FrameSkipped{};
+        FrameTurn turn(order, frame);
+        const headless::OwnedWorld image = session.RenderChecked(frame);
+        if (!turn.Wait()) throw FrameSkipped{};
         const headless::FileStatus written = writer->Write(image.world());
-        if (!written) {
-          order.Abandon();
-          return written.message;
-        }
-        order.Passed();
+        if (!written) return written.message;
+        turn.Passed();
         progress.FrameDone(frame, "encoded");
         return std::string();
       });

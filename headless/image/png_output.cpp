@@ -13,7 +13,7 @@
 
 #include "headless/common/interruption.h"
 #include "headless/common/owned.h"
-#include "headless/pixels/composite.h"
+#include "headless/pixels/background.h"
 #include "headless/pixels/world.h"
 
 namespace quorvel::headless {
@@ -33,56 +33,33 @@ constexpr int kCompressionLevel = 1;
 // green and blue alone when every pixel is opaque.
 std::vector<unsigned char> PngPixels(const PF_EffectWorld& world,
                                      const std::optional<PF_Pixel>& background, bool& opaque) {
-  const size_t pixel_count = static_cast<size_t>(world.width) * static_cast<size_t>(world.height);
-  if (background && background->alpha == 255) {
-    // Over an opaque background every pixel is opaque: red, green and blue in one pass.
+  // Without a background the frame keeps its own alpha, as over a transparent one.
+  const PF_Pixel backdrop = BackdropFor(background.value_or(PF_Pixel{0, 0, 0, 0}), true);
+  opaque = backdrop.alpha == 255;  // then every pixel is
+  if (!opaque) {
     opaque = true;
-    const PF_Pixel under = *background;
-    std::vector<unsigned char> pixels(pixel_count * 3);
-    unsigned char* out = pixels.data();
-    for (A_long y = 0; y < world.height; ++y) {
+    for (A_long y = 0; y < world.height && opaque; ++y) {
       const PF_Pixel* row = WorldRow(world, y);
       for (A_long x = 0; x < world.width; ++x) {
-        const PF_Pixel p =
-            row[x].alpha == 255 ? row[x] : (row[x].alpha == 0 ? under : Over(row[x], under));
-        out[0] = p.red;
-        out[1] = p.green;
-        out[2] = p.blue;
-        out += 3;
-      }
-    }
-    return pixels;
-  }
-  const PF_Pixel under = background ? Premultiply(*background) : PF_Pixel{0, 0, 0, 0};
-  const auto flattened = [&](const PF_Pixel& p) { return background ? Over(p, under) : p; };
-  opaque = true;
-  for (A_long y = 0; y < world.height && opaque; ++y) {
-    const PF_Pixel* row = WorldRow(world, y);
-    for (A_long x = 0; x < world.width; ++x) {
-      if (flattened(row[x]).alpha != 255) {
-        opaque = false;
-        break;
+        if (LaidOverBackdrop(row[x], backdrop).alpha != 255) {
+          opaque = false;
+          break;
+        }
       }
     }
   }
   const size_t channels = opaque ? 3 : 4;
-  std::vector<unsigned char> pixels(pixel_count * channels);
+  std::vector<unsigned char> pixels(static_cast<size_t>(world.width) *
+                                    static_cast<size_t>(world.height) * channels);
   unsigned char* out = pixels.data();
   for (A_long y = 0; y < world.height; ++y) {
     const PF_Pixel* row = WorldRow(world, y);
     for (A_long x = 0; x < world.width; ++x) {
-      const PF_Pixel p = flattened(row[x]);
-      if (opaque) {
-        *out++ = p.red;
-        *out++ = p.green;
-        *out++ = p.blue;
-      } else {
-        const PF_Pixel straight = Unpremultiply(p);
-        *out++ = straight.red;
-        *out++ = straight.green;
-        *out++ = straight.blue;
-        *out++ = straight.alpha;
-      }
+      const PF_Pixel p = LaidOverBackdrop(row[x], backdrop);
+      *out++ = p.red;
+      *out++ = p.green;
+      *out++ = p.blue;
+      if (!opaque) *out++ = p.alpha;
     }
   }
   return pixels;

@@ -12,9 +12,11 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 #include "headless/common/ffmpeg_handles.h"
+#include "headless/video/ffmpeg_messages.h"
 #endif
-#include "headless/pixels/composite.h"
+#include "headless/pixels/background.h"
 #include "headless/pixels/world.h"
+#include "headless/video/video_size.h"
 
 namespace quorvel::headless {
 
@@ -82,6 +84,8 @@ void ChooseEncoderOptions(VideoFormat format, AVCodecContext& codec) {
 }  // namespace
 
 struct VideoWriter::State {
+  // First, so that it goes last: FFmpeg may speak until its last object is freed.
+  std::optional<FfmpegMessageRoute> messages;
   OutputTarget target;
   VideoSettings settings;
   Format format;
@@ -96,7 +100,16 @@ struct VideoWriter::State {
   PacketPtr packet;
   std::vector<PF_Pixel> straight;  // one frame as the converter reads it: straight A, R, G, B
   int64_t next_pts = 0;
-  bool finished = false;
+  bool finished = false;  // the file is in place under its own name
+
+  // The temporary file goes with the state unless it was renamed into place: no failure, in
+  // Open or after it, leaves a part of a video behind.
+  ~State() {
+    if (finished) return;
+    output.reset();  // closes the file before it goes
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+  }
 
   FileStatus Failed(const std::string& why) const {
     return FileStatus::Failure("cannot write " + ("'" + target.given.string() + "'") + ": " + why);
@@ -143,16 +156,12 @@ struct VideoWriter::State {
 
 VideoWriter::VideoWriter(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
-VideoWriter::~VideoWriter() {
-  if (state_ == nullptr || state_->finished) return;
-  state_->output.reset();  // closes the file before it goes
-  std::error_code ignored;
-  fs::remove(state_->temporary, ignored);
-}
+VideoWriter::~VideoWriter() = default;
 
 std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
                                                const VideoSettings& settings, FileStatus& status) {
   auto state = std::make_unique<State>();
+  state->messages.emplace(target.given.filename().string(), settings.library_messages);
   state->target = target;
   state->settings = settings;
   state->format = FormatOf(settings.format);
@@ -164,6 +173,9 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
   };
   if (target.kind != OutputTarget::Kind::kFile) {
     return fail(s.Failed("a video is written to a file, not to a device or standard output"));
+  }
+  if (FileStatus fits = CheckVideoSize(settings.format, settings.width, settings.height); !fits) {
+    return fail(s.Failed(fits.message));
   }
 
   const AVCodec* encoder = avcodec_find_encoder_by_name(s.format.encoder);
@@ -237,20 +249,13 @@ FileStatus VideoWriter::Write(const PF_EffectWorld& world) {
   if (world.width != s.settings.width || world.height != s.settings.height) {
     return s.Failed("a frame of another size");
   }
-  // Laid over the background as a PNG is (and over black for a format without alpha), then
-  // straight, as the converter and the alpha formats take it.
-  const bool flatten = s.settings.background.alpha > 0 || !s.format.alpha;
-  const PF_Pixel under = Premultiply(s.settings.background);
+  // Laid over the background as a PNG is (over black too in a format without alpha), straight,
+  // as the converter and the alpha formats take it.
+  const PF_Pixel backdrop = BackdropFor(s.settings.background, s.format.alpha);
   PF_Pixel* out = s.straight.data();
   for (A_long y = 0; y < world.height; ++y) {
     const PF_Pixel* row = WorldRow(world, y);
-    for (A_long x = 0; x < world.width; ++x) {
-      // Opaque and empty pixels, most of a frame, need no arithmetic.
-      const PF_Pixel& p = row[x];
-      const PF_Pixel flat =
-          !flatten || p.alpha == 255 ? p : (p.alpha == 0 ? under : Over(p, under));
-      *out++ = flat.alpha == 255 ? flat : Unpremultiply(flat);
-    }
+    for (A_long x = 0; x < world.width; ++x) *out++ = LaidOverBackdrop(row[x], backdrop);
   }
   AVFrame* frame = s.FreeFrame();
   if (frame == nullptr) return s.Failed("out of memory");

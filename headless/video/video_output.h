@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,9 +31,12 @@ struct VideoSettings {
   // Frames per second as time units a second over units a frame (30000/1001 exactly).
   A_u_long time_scale = 30;
   A_long frame_duration = 1;
-  // Frames are laid over it when it has alpha above 0, as PNGs are; H.264 has no alpha, so a
-  // transparent background there is black.
+  // Frames are laid over it as PNGs are (headless/pixels/background.h); H.264 has no alpha, so
+  // they are laid over black too, and a transparent background is black there.
   PF_Pixel background{0, 0, 0, 0};
+  // Takes FFmpeg's warnings and errors about this video, a line each, "<output>: <component>:
+  // <message>"; its chatter (settings, statistics) is dropped. Standard error when not set.
+  std::function<void(const std::string& line)> library_messages;
 };
 
 class VideoWriter {

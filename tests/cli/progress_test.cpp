@@ -31,5 +31,26 @@ TEST(Progress, FitsTheTerminalWithRateAndTimeLeft) {
   }
 }
 
+// A warning from another thread gets a line of its own: on a terminal it takes the bar's line,
+// and the bar is drawn again under it.
+TEST(Progress, AMessageTakesALineOfItsOwn) {
+  std::ostringstream lines;
+  Progress plain(lines, false, 2, 80);
+  plain.FrameDone(0, "encoded");
+  plain.Message("quorvel-render: v.mp4: libx264: a warning");
+  EXPECT_EQ(lines.str(), "frame 0 (1/2): encoded\nquorvel-render: v.mp4: libx264: a warning\n");
+
+  std::ostringstream terminal;
+  Progress bar(terminal, true, 2, 80);
+  bar.FrameDone(0, "encoded");
+  const size_t drawn = terminal.str().size();
+  bar.Message("quorvel-render: v.mp4: libx264: a warning");
+  const std::string after = terminal.str().substr(drawn);
+  EXPECT_THAT(after,
+              ::testing::StartsWith("\rquorvel-render: v.mp4: libx264: a warning\x1b[K\n\r["));
+  EXPECT_THAT(after, HasSubstr("] 1/2 "));
+  EXPECT_THAT(after, ::testing::EndsWith("\x1b[K"));
+}
+
 }  // namespace
 }  // namespace quorvel::cli

@@ -214,6 +214,12 @@ TEST_F(BadInput, HostileScenesArgumentsAndSizesAreRefusedWithWhy) {
   const std::string four_k = Write("4k.json", R"({"composition": {"width": 3840, "height": 2160},
                             "layer": {"text": "Four K", "size": 900}})")
                                  .string();
+  const auto sized = [this](int width, int height) {
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    return Write(size + ".json", R"({"composition": {"width": )" + std::to_string(width) +
+                                     R"(, "height": )" + std::to_string(height) + "}}")
+        .string();
+  };
   fs::create_directories(dir_ / "blocked");
   std::ofstream(dir_ / "blocked" / "file") << "not a folder";
   const struct {
@@ -236,6 +242,21 @@ TEST_F(BadInput, HostileScenesArgumentsAndSizesAreRefusedWithWhy) {
        "frame 0: the box needs a 47264x2188 world; the host's largest is 30000x30000"},
       {{"render", four_k, "-o", Out(), "--max-memory", "64M"},
        "; the memory budget of 64 MiB is used up (--max-memory)"},
+      // A video's size is checked against its format before the module is loaded.
+      {{"render", sized(16000, 16000), "-o", Out("v.mov"), "--module", "/nonexistent/Quorvel.so"},
+       "quorvel-render: v.mov: ProRes 4444 takes frames of at most 67,108,864 pixels "
+       "(8192x8192); 16000x16000 is larger\n"},
+      {{"render", sized(16000, 16000), "-o", Out("v.mp4"), "--module", "/nonexistent/Quorvel.so"},
+       "quorvel-render: v.mp4: H.264 takes frames of at most 8192 pixels a side and 139,264 "
+       "macroblocks of 16x16 pixels (8192x4352); 16000x16000 is larger\n"},
+      {{"render", sized(16385, 720), "-o", Out("v.webm"), "--module", "/nonexistent/Quorvel.so"},
+       "quorvel-render: v.webm: VP9 takes frames of at most 16384 pixels a side and 35,651,584 "
+       "pixels in all (8192x4352); 16385x720 is larger\n"},
+      {{"render", sized(641, 361), "-o", Out("v.mp4"), "--module", "/nonexistent/Quorvel.so"},
+       "quorvel-render: v.mp4: H.264 (4:2:0) needs an even width and height, and 641x361 is "
+       "not; make the frames 642x362, or write .mov or .webm\n"},
+      {{"render", sized(1, 1), "-o", Out("v.mp4"), "--module", "/nonexistent/Quorvel.so"},
+       "1x1 is not; make the frames 2x2, or write .mov or .webm\n"},
   };
   for (const auto& c : cases) ExpectRefused(c.args, c.mentions);
 }
@@ -258,6 +279,29 @@ TEST_F(BadInput, OutputsAreWrittenWhereTheyLead) {
   const ProgramRun piped = Render({"render", demo, "-o", "-"});
   EXPECT_EQ(piped.exit_code, 0) << piped.err;
   EXPECT_EQ(piped.out.substr(1, 3), "PNG");
+}
+
+// A video whose file cannot grow at all (ulimit -f 0, its signal ignored, so that a write fails
+// as on a full disk) fails as its header is written or at its first frame, and leaves no
+// temporary file behind. The messages come through a pipe, which the limit leaves alone.
+TEST_F(BadInput, AVideoThatCannotBeWrittenLeavesNoPartialFile) {
+  const std::string demo = Write("ok.json", Scene("demo.json")).string();
+  for (const std::string format : {"mov", "webm", "mp4"}) {
+    const std::string video = Out(format + "/v." + format);
+    const std::string limited = "trap '' XFSZ; ulimit -f 0; exec " + Quoted(QUORVEL_RENDER_PATH) +
+                                " render " + Quoted(demo) + " -o " + Quoted(video) +
+                                " --frames 0-1 </dev/null 2>&1 >/dev/null";
+    const std::string command = "err=$( (" + limited + ") ); status=$?; printf '%s' \"$err\" > " +
+                                Quoted((dir_ / "stderr").string()) + "; exit $status";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << format;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << format;
+    EXPECT_NE(ReadAll(dir_ / "stderr")
+                  .find("quorvel-render: cannot write '" + video + "': File too large"),
+              std::string::npos)
+        << ReadAll(dir_ / "stderr");
+    EXPECT_TRUE(fs::is_empty(dir_ / "out" / format)) << format;
+  }
 }
 
 // Ctrl-C in the middle of one long frame (8K, motion-blurred: about 10 s whole) ends it within a
