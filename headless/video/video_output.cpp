@@ -222,6 +222,7 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
     av_dict_set(&s.stream->metadata, "alpha_mode", "1", 0);
   }
 
+  if (FileStatus folder = MakeFolderFor(target); !folder) return fail(std::move(folder));
   error = avio_open(&output->pb, s.temporary.string().c_str(), AVIO_FLAG_WRITE);
   if (error < 0) return fail(s.Failed(ErrorText(error)));
   AVDictionary* options = nullptr;
