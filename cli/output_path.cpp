@@ -57,18 +57,17 @@ std::filesystem::path OutputPattern::ForFrame(A_long frame) const {
   return before_ + number + after_;
 }
 
-std::optional<headless::VideoFormat> OutputFormatOf(const std::string& name) {
+std::optional<media::VideoFormat> OutputFormatOf(const std::string& name) {
   if (IsStandardOutput(name)) return std::nullopt;
-  headless::OutputTarget target;
+  media::OutputTarget target;
   // A device takes the PNG whatever it is called; what cannot be written at all (a folder) is
   // told as such when the output is checked.
-  if (!headless::ResolveOutput(name, target) ||
-      target.kind == headless::OutputTarget::Kind::kStream) {
+  if (!media::ResolveOutput(name, target) || target.kind == media::OutputTarget::Kind::kStream) {
     return std::nullopt;
   }
   const std::filesystem::path path(name);
-  if (const auto video = headless::VideoFormatFor(path)) {
-    if (!headless::VideoOutputAvailable()) {
+  if (const auto video = media::VideoFormatFor(path)) {
+    if (!media::VideoOutputAvailable()) {
       throw UsageError(name + ": this build writes no video (it has no FFmpeg); use .png");
     }
     return video;
@@ -82,10 +81,10 @@ std::optional<headless::VideoFormat> OutputFormatOf(const std::string& name) {
   return std::nullopt;
 }
 
-headless::OutputTarget CheckedOutput(const std::filesystem::path& path) {
-  headless::OutputTarget target;
-  headless::FileStatus status = headless::ResolveOutput(path, target);
-  if (status) status = headless::CheckWritable(target);
+media::OutputTarget CheckedOutput(const std::filesystem::path& path) {
+  media::OutputTarget target;
+  media::FileStatus status = media::ResolveOutput(path, target);
+  if (status) status = media::CheckWritable(target);
   if (!status) throw CliError(status.message);
   return target;
 }

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "headless/image/file_output.h"
-#include "headless/video/video_output.h"
 #include "hostapi/host_api.h"
+#include "media/image/file_output.h"
+#include "media/video/video_output.h"
 
 namespace quorvel::cli {
 
@@ -32,14 +32,14 @@ class OutputPattern {
   int width_ = 0;
 };
 
-// Where an output goes (headless::ResolveOutput), checked for writing before any rendering
+// Where an output goes (media::ResolveOutput), checked for writing before any rendering
 // starts (missing folders are made); CliError when it cannot be written.
-headless::OutputTarget CheckedOutput(const std::filesystem::path& path);
+media::OutputTarget CheckedOutput(const std::filesystem::path& path);
 
 // What an output name asks for: PNG images (files named .png, devices, standard output, none
 // returned) or a video by its extension (.mov, .webm, .mp4); a UsageError names the formats for
 // anything else.
-std::optional<headless::VideoFormat> OutputFormatOf(const std::string& name);
+std::optional<media::VideoFormat> OutputFormatOf(const std::string& name);
 
 // True for "-o -": standard output.
 inline bool IsStandardOutput(const std::string& output) {

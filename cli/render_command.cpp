@@ -15,10 +15,10 @@
 #include "cli/progress.h"
 #include "cli/scene_file.h"
 #include "headless/composition/frame_render.h"
-#include "headless/image/png_output.h"
 #include "headless/pixels/memory_budget.h"
-#include "headless/video/video_output.h"
-#include "headless/video/video_size.h"
+#include "media/image/png_output.h"
+#include "media/video/video_output.h"
+#include "media/video/video_size.h"
 
 namespace quorvel::cli {
 
@@ -28,7 +28,7 @@ std::string RenderFrameToPng(EffectSession& session, A_long frame,
   if (StopRequested()) return "interrupted";  // discarded, not written
   // Over the background: an opaque one gives an opaque image, a transparent one leaves the
   // frame's own alpha (straight in the file).
-  const headless::FileStatus written = headless::WritePng(image.world(), path, background);
+  const media::FileStatus written = media::WritePng(image.world(), path, background);
   if (written) return {};
   return written.message.empty() ? "cannot write " + path.string() : written.message;
 }
@@ -85,24 +85,23 @@ int RenderImages(const Invocation& invocation, const SceneFile& scene_file, cons
 
 // Frames rendered on the jobs' threads pass to the encoder one at a time, in order.
 int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const FrameRange& range,
-                headless::VideoFormat format, Console& console) {
+                media::VideoFormat format, Console& console) {
   const std::filesystem::path path(invocation.output);
   const headless::Composition& composition = scene_file.composition;
-  headless::VideoSettings settings;
+  media::VideoSettings settings;
   settings.format = format;
   settings.width = headless::DownsampledSize(composition.width, scene_file.options.downsample_x);
   settings.height = headless::DownsampledSize(composition.height, scene_file.options.downsample_y);
   // First: a size the format cannot hold would otherwise show only after the frames' work.
-  if (const headless::FileStatus fits =
-          headless::CheckVideoSize(format, settings.width, settings.height);
+  if (const media::FileStatus fits = media::CheckVideoSize(format, settings.width, settings.height);
       !fits) {
     throw CliError(path.filename().string() + ": " + fits.message);
   }
-  const headless::OutputTarget target = CheckedOutput(path);
+  const media::OutputTarget target = CheckedOutput(path);
   settings.time_scale = composition.time_scale;
   settings.frame_duration = composition.frame_duration;
   settings.background = composition.background;
-  if (format == headless::VideoFormat::kH264 && composition.background.alpha < 255) {
+  if (format == media::VideoFormat::kH264 && composition.background.alpha < 255) {
     console.err << "quorvel-render: note: " << path.filename().string()
                 << " (H.264) has no alpha: the frames are laid over black\n";
   }
@@ -114,9 +113,9 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
   settings.library_messages = [&progress](const std::string& line) {
     progress.Message("quorvel-render: " + line);
   };
-  headless::FileStatus opened;
-  const std::unique_ptr<headless::VideoWriter> writer =
-      headless::VideoWriter::Open(target, settings, opened);
+  media::FileStatus opened;
+  const std::unique_ptr<media::VideoWriter> writer =
+      media::VideoWriter::Open(target, settings, opened);
   if (!writer) throw CliError(opened.message);
 
   FrameOrder order(range.first);
@@ -125,7 +124,7 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
         FrameTurn turn(order, frame);
         const headless::OwnedWorld image = session.RenderChecked(frame);
         if (!turn.Wait()) throw FrameSkipped{};
-        const headless::FileStatus written = writer->Write(image.world());
+        const media::FileStatus written = writer->Write(image.world());
         if (!written) return written.message;
         turn.Passed();
         progress.FrameDone(frame, "encoded");
@@ -135,7 +134,7 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
 
   const int exit_code = ReportFrameJobs(outcome, range.Count(), console);
   if (exit_code != kExitSuccess) return exit_code;  // the writer leaves no partial file
-  if (const headless::FileStatus finished = writer->Finish(); !finished) {
+  if (const media::FileStatus finished = writer->Finish(); !finished) {
     throw CliError(finished.message);
   }
   console.out << "wrote " << path.string() << " (" << range.Count() << " frames)\n";
@@ -147,7 +146,7 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
 int RenderScene(const Invocation& invocation, const SceneFile& scene_file, FramesByDefault frames,
                 Console& console) {
   // The output's format first: a name no format takes is a usage error before any work.
-  const std::optional<headless::VideoFormat> video = OutputFormatOf(invocation.output);
+  const std::optional<media::VideoFormat> video = OutputFormatOf(invocation.output);
   ReportSceneWarnings(scene_file, invocation.strict, console.err);
   if (invocation.max_memory) headless::SetMemoryBudget(*invocation.max_memory);
   // A video is the whole composition unless frames are named.

@@ -16,10 +16,10 @@
 #include "cli/scene_file.h"
 #include "headless/common/cairo_handles.h"
 #include "headless/composition/frame_render.h"
-#include "headless/image/png_output.h"
 #include "headless/pixels/memory_budget.h"
 #include "headless/pixels/world.h"
 #include "headless/text/freetype_text.h"
+#include "media/image/png_output.h"
 #if QUORVEL_HAVE_PANGO
 #include "headless/common/pango_handles.h"
 #endif
@@ -244,7 +244,7 @@ int RunSheet(const Invocation& invocation, Console& console) {
 
   DrawLabels(sheet_cairo.get(), layout, range);
   const headless::OwnedWorld world = ToWorld(sheet.get());
-  const headless::FileStatus written = headless::WritePng(world.world(), path);
+  const media::FileStatus written = media::WritePng(world.world(), path);
   if (!written) throw CliError(written.message);
   if (IsStandardOutput(invocation.output)) return kExitSuccess;
   console.out << "wrote " << path.string() << " (" << range.Count() << " frames, " << layout.width

@@ -13,7 +13,7 @@
 
 #include "cli/cli.h"
 #include "cli/interrupt.h"
-#include "headless/image/png_input.h"
+#include "media/image/png_input.h"
 
 namespace quorvel::cli {
 namespace {
@@ -155,7 +155,7 @@ TEST_F(Commands, RenderWritesTheFrameOverTheBackground) {
       RunCommand({"render", (kScenes / "demo.json").string(), "-o", output.string()});
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(run.out, "wrote " + output.string() + "\n");
-  const headless::PngImage image = headless::ReadPng(output);
+  const media::PngImage image = media::ReadPng(output);
   ASSERT_TRUE(image.status.ok) << image.status.message;
   EXPECT_EQ(image.world->width(), 1280);
   EXPECT_EQ(image.world->height(), 720);
@@ -224,7 +224,7 @@ TEST_F(Commands, RenderStacksTheLayersEachThroughItsOwnEffect) {
   const CommandRun run = RunCommand({"render", (kScenes / "name_and_title.json").string(), "-o",
                                      output.string(), "--frame", "29"});
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  const headless::PngImage image = headless::ReadPng(output);
+  const media::PngImage image = media::ReadPng(output);
   ASSERT_TRUE(image.status.ok) << image.status.message;
   const PF_Pixel name_box = image.world->At(70, 500);
   EXPECT_NEAR(name_box.red, 0x10 * 0.92 + 0x3a * 0.08, 1);
@@ -283,7 +283,7 @@ TEST_F(Commands, SheetLaysTheFramesOutInColumns) {
   const CommandRun run = RunCommand({"sheet", (kScenes / "motion.json").string(), "-o",
                                      output.string(), "--frames", "0-3", "--columns", "2"});
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  const headless::PngImage image = headless::ReadPng(output);
+  const media::PngImage image = media::ReadPng(output);
   ASSERT_TRUE(image.status.ok) << image.status.message;
   // 1280x720 frames become 320x180 cells under 28-pixel labels, 12 pixels apart, within a
   // 16-pixel margin: 16 + 320 + 12 + 320 + 16 across, 16 + 2 × (180 + 28) + 12 + 16 down.
@@ -305,7 +305,7 @@ TEST_F(Commands, ABadSceneIsRefusedWithThePlaceNamed) {
 // Rows of a frame where a pixel differs from the background, each run of such rows one box.
 std::vector<std::pair<A_long, A_long>> InkedRowRuns(const fs::path& png,
                                                     const PF_Pixel& background) {
-  const headless::PngImage image = headless::ReadPng(png);
+  const media::PngImage image = media::ReadPng(png);
   EXPECT_TRUE(image.status.ok) << png << ": " << image.status.message;
   std::vector<std::pair<A_long, A_long>> runs;
   if (!image.status.ok) return runs;

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "headless/image/png_input.h"
+#include "media/image/png_input.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ const char kRedBox[] = R"({"Expansion Uniform": 10, "Fill Color": "#ff0000"})";
 
 // Leftmost column holding a mostly red pixel, or -1.
 int LeftmostRed(const fs::path& png) {
-  const quorvel::headless::PngImage image = quorvel::headless::ReadPng(png);
+  const quorvel::media::PngImage image = quorvel::media::ReadPng(png);
   if (!image.status.ok) return -1;
   const quorvel::headless::OwnedWorld& world = *image.world;
   for (A_long x = 0; x < world.width(); ++x) {
@@ -203,7 +203,7 @@ TEST_F(Program, RenderWritesOnePngOfTheCompositionsSize) {
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(run.out, "wrote " + Out("frame.png") + "\n");
   EXPECT_EQ(ReadBytes(Out("frame.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
-  const quorvel::headless::PngImage image = quorvel::headless::ReadPng(Out("frame.png"));
+  const quorvel::media::PngImage image = quorvel::media::ReadPng(Out("frame.png"));
   ASSERT_TRUE(image.status.ok) << image.status.message;
   EXPECT_EQ(image.world->width(), 160);
   EXPECT_EQ(image.world->height(), 90);
@@ -214,7 +214,7 @@ TEST_F(Program, RenderOfTheDemoSceneShowsTheBoxBehindTheText) {
   const ProgramRun run =
       Run({"render", (kSourceDir / "scenes" / "demo.json").string(), "-o", Out("demo.png")});
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  const quorvel::headless::PngImage image = quorvel::headless::ReadPng(Out("demo.png"));
+  const quorvel::media::PngImage image = quorvel::media::ReadPng(Out("demo.png"));
   ASSERT_TRUE(image.status.ok) << image.status.message;
   // The box's fill (#1c3f94) covers the middle of the frame around the text.
   size_t fill = 0;
@@ -246,7 +246,7 @@ TEST_F(Program, SheetWritesAPngOfTheLaidOutSize) {
   const ProgramRun run =
       Run({"sheet", scene, "-o", Out("sheet.png"), "--frames", "0-4", "--columns", "3"});
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  const quorvel::headless::PngImage image = quorvel::headless::ReadPng(Out("sheet.png"));
+  const quorvel::media::PngImage image = quorvel::media::ReadPng(Out("sheet.png"));
   ASSERT_TRUE(image.status.ok) << image.status.message;
   // Five 160x90 frames in three columns, two rows: 16 + 3 × 160 + 2 × 12 + 16 across,
   // 16 + 2 × (90 + 28) + 12 + 16 down.
@@ -331,7 +331,7 @@ TEST_F(Program, InterruptedSequenceExitsWith130AndLeavesOnlyWholeFrames) {
   EXPECT_LT(written.size(), 10000u);
   for (const std::string& name : written) {
     EXPECT_THAT(name, MatchesRegex("f_[0-9]{5}\\.png"));
-    EXPECT_TRUE(quorvel::headless::ReadPng(dir_ / "out" / name).status.ok) << name;
+    EXPECT_TRUE(quorvel::media::ReadPng(dir_ / "out" / name).status.ok) << name;
   }
 }
 

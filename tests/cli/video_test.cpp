@@ -18,8 +18,8 @@ extern "C" {
 
 #include "cli/cli.h"
 #include "cli/interrupt.h"
-#include "headless/common/ffmpeg_handles.h"
-#include "headless/image/png_input.h"
+#include "media/common/ffmpeg_handles.h"
+#include "media/image/png_input.h"
 
 namespace quorvel::cli {
 namespace {
@@ -76,16 +76,16 @@ Probe ProbeVideo(const fs::path& path, int wanted) {
   // FFmpeg's own VP9 decoder leaves out the alpha that libvpx's reads beside the picture.
   const AVCodec* codec = probe.codec == AV_CODEC_ID_VP9 ? avcodec_find_decoder_by_name("libvpx-vp9")
                                                         : avcodec_find_decoder(probe.codec);
-  headless::CodecContextPtr decoder(avcodec_alloc_context3(codec));
+  media::CodecContextPtr decoder(avcodec_alloc_context3(codec));
   avcodec_parameters_to_context(decoder.get(), stream->codecpar);
   avcodec_open2(decoder.get(), codec, nullptr);
-  headless::PacketPtr packet(av_packet_alloc());
-  headless::FramePtr frame(av_frame_alloc());
+  media::PacketPtr packet(av_packet_alloc());
+  media::FramePtr frame(av_frame_alloc());
   const auto take = [&] {
     while (avcodec_receive_frame(decoder.get(), frame.get()) == 0) {
       if (probe.frames++ != wanted) continue;
       probe.rgba.resize(static_cast<size_t>(frame->width) * frame->height * 4);
-      const headless::ScalePtr scale(
+      const media::ScalePtr scale(
           sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
                          frame->width, frame->height, AV_PIX_FMT_RGBA,
                          SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
@@ -127,7 +127,7 @@ class Videos : public ::testing::Test {
 
 TEST_F(Videos, EachFormatHoldsTheFramesAtTheScenesRateAndLooksLikeThePng) {
   ASSERT_EQ(Quorvel({"render", Scene(), "-o", (folder_ / "f.png").string(), "--frame", "7"}), 0);
-  const headless::PngImage png = headless::ReadPng(folder_ / "f.png");
+  const media::PngImage png = media::ReadPng(folder_ / "f.png");
   ASSERT_TRUE(png.status.ok) << png.status.message;
   // The mean difference of the colour channels where the PNG is opaque (the box, the text):
   // ProRes 4444 is all but lossless; VP9 and H.264 keep colour at half resolution, which smears
@@ -179,7 +179,7 @@ TEST_F(Videos, PartlyTransparentPixelsKeepTheirAlphaOrAreLaidOverBlack) {
     "effect": {"Expansion Uniform": 16, "Fill Color": "#ffffff", "Fill Opacity": 50}})";
   const std::string scene = (folder_ / "half.json").string();
   ASSERT_EQ(Quorvel({"render", scene, "-o", (folder_ / "f.png").string()}), 0);
-  const headless::PngImage png = headless::ReadPng(folder_ / "f.png");
+  const media::PngImage png = media::ReadPng(folder_ / "f.png");
   ASSERT_TRUE(png.status.ok) << png.status.message;
   // Mean differences over the pixels the PNG has partly transparent (13039 of the box's at
   // alpha 128, the text's edges), of the colour laid over black and of the alpha: measured at

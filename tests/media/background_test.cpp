@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: MIT
-#include "headless/pixels/background.h"
+#include "media/image/background.h"
 
 #include <gtest/gtest.h>
 
 #include "tests/headless/pixel_test_support.h"
 
-namespace quorvel::headless {
+namespace quorvel::media {
 namespace {
 
-using test::Argb;
-using test::ArgbOf;
-using test::Pixel;
+using headless::test::Argb;
+using headless::test::ArgbOf;
+using headless::test::Pixel;
 
 // Worked by hand: #20406080 premultiplied is (128, 16, 32, 48); white at half alpha is
 // (128, 128, 128, 128) premultiplied, (128, 255, 255, 255) straight.
@@ -41,4 +41,4 @@ TEST(Background, APixelIsLaidOverTheBackgroundAndOverBlackWhereTheFileHasNoAlpha
 }
 
 }  // namespace
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

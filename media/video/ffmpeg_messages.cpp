@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "headless/video/ffmpeg_messages.h"
+#include "media/video/ffmpeg_messages.h"
 
 #if QUORVEL_HAVE_FFMPEG
 
@@ -14,7 +14,7 @@ extern "C" {
 #include <utility>
 #include <vector>
 
-namespace quorvel::headless {
+namespace quorvel::media {
 namespace {
 
 std::mutex& RoutesMutex() {
@@ -92,6 +92,6 @@ void FfmpegMessageRoute::Deliver(const std::string& message) const {
   }
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media
 
 #endif

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "headless/image/png_output.h"
+#include "media/image/png_output.h"
 
 #include <spng.h>
 
@@ -13,10 +13,15 @@
 
 #include "headless/common/interruption.h"
 #include "headless/common/owned.h"
-#include "headless/pixels/background.h"
 #include "headless/pixels/world.h"
+#include "media/image/background.h"
 
-namespace quorvel::headless {
+namespace quorvel::media {
+
+using headless::InterruptionRequested;
+using headless::IsUsableWorld;
+using headless::Owned;
+using headless::WorldRow;
 namespace {
 
 using SpngContextPtr = Owned<spng_ctx, spng_ctx_free>;
@@ -112,4 +117,4 @@ FileStatus WritePng(const PF_EffectWorld& world, const std::filesystem::path& pa
   return WriteOutput(target, bytes);
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

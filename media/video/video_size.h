@@ -4,11 +4,11 @@
 // about 11420x11420) or takes gigabytes first, and H.264 in 4:2:0 takes even sizes alone.
 #pragma once
 
-#include "headless/image/file_output.h"
-#include "headless/video/video_output.h"
 #include "hostapi/host_api.h"
+#include "media/image/file_output.h"
+#include "media/video/video_output.h"
 
-namespace quorvel::headless {
+namespace quorvel::media {
 
 // Whether `format` holds frames of width x height; the failure says its limits, which are
 //   ProRes 4444  at most 67,108,864 pixels (8192x8192);
@@ -19,4 +19,4 @@ namespace quorvel::headless {
 // Each was encoded once at its limit by this writer.
 FileStatus CheckVideoSize(VideoFormat format, A_long width, A_long height);
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-namespace quorvel::headless {
+namespace quorvel::media {
 
 // The outcome of reading or writing an image file: ok, or the reason it failed.
 struct [[nodiscard]] FileStatus {
@@ -46,4 +46,4 @@ FileStatus WriteOutput(const OutputTarget& target, const std::string& bytes);
 // on one file system) that no other writer picks.
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

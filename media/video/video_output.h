@@ -12,10 +12,10 @@
 #include <optional>
 #include <string>
 
-#include "headless/image/file_output.h"
 #include "hostapi/host_api.h"
+#include "media/image/file_output.h"
 
-namespace quorvel::headless {
+namespace quorvel::media {
 
 enum class VideoFormat { kProRes4444, kVp9WithAlpha, kH264 };
 
@@ -31,7 +31,7 @@ struct VideoSettings {
   // Frames per second as time units a second over units a frame (30000/1001 exactly).
   A_u_long time_scale = 30;
   A_long frame_duration = 1;
-  // Frames are laid over it as PNGs are (headless/pixels/background.h); H.264 has no alpha, so
+  // Frames are laid over it as PNGs are (media/image/background.h); H.264 has no alpha, so
   // they are laid over black too, and a transparent background is black there.
   PF_Pixel background{0, 0, 0, 0};
   // Takes FFmpeg's warnings and errors about this video, a line each, "<output>: <component>:
@@ -59,4 +59,4 @@ class VideoWriter {
   std::unique_ptr<State> state_;
 };
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "headless/video/video_size.h"
+#include "media/video/video_size.h"
 
 #include <cstdint>
 #include <string>
 
-namespace quorvel::headless {
+namespace quorvel::media {
 namespace {
 
 constexpr int64_t kProResMostPixels = int64_t{8192} * 8192;
@@ -58,4 +58,4 @@ FileStatus CheckVideoSize(VideoFormat format, A_long width, A_long height) {
   return {};
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

@@ -6,7 +6,7 @@
 #include "headless/pixels/composite.h"
 #include "hostapi/host_api.h"
 
-namespace quorvel::headless {
+namespace quorvel::media {
 
 // What a file's pixels are laid over, premultiplied: the background colour (straight, with its
 // own alpha); in a file without alpha, that colour laid over black, so that a transparent
@@ -18,9 +18,9 @@ PF_Pixel BackdropFor(const PF_Pixel& background, bool file_has_alpha);
 inline PF_Pixel LaidOverBackdrop(const PF_Pixel& pixel, const PF_Pixel& backdrop) {
   // Opaque and empty pixels, most of a frame, need no arithmetic.
   if (pixel.alpha == 255) return pixel;
-  if (pixel.alpha == 0) return backdrop.alpha == 255 ? backdrop : Unpremultiply(backdrop);
-  const PF_Pixel laid = Over(pixel, backdrop);
-  return laid.alpha == 255 ? laid : Unpremultiply(laid);
+  if (pixel.alpha == 0) return backdrop.alpha == 255 ? backdrop : headless::Unpremultiply(backdrop);
+  const PF_Pixel laid = headless::Over(pixel, backdrop);
+  return laid.alpha == 255 ? laid : headless::Unpremultiply(laid);
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

@@ -5,18 +5,18 @@
 #include <filesystem>
 #include <optional>
 
-#include "headless/image/file_output.h"
 #include "headless/pixels/world.h"
+#include "media/image/file_output.h"
 
-namespace quorvel::headless {
+namespace quorvel::media {
 
 struct PngImage {
   FileStatus status;
-  std::optional<OwnedWorld> world;  // premultiplied; set when status is ok
+  std::optional<headless::OwnedWorld> world;  // premultiplied; set when status is ok
 };
 
 // Reads a PNG (any colour type cairo reads as 8 bits per channel) into a new world of its
 // size. Images without alpha come in opaque.
 PngImage ReadPng(const std::filesystem::path& path);
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "headless/image/file_output.h"
+#include "media/image/file_output.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <random>
 #include <system_error>
 
-namespace quorvel::headless {
+namespace quorvel::media {
 namespace {
 
 namespace fs = std::filesystem;
@@ -166,4 +166,4 @@ FileStatus WriteOutput(const OutputTarget& target, const std::string& bytes) {
   return ReplaceFile(target, bytes);
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "headless/image/png_input.h"
+#include "media/image/png_input.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -9,7 +9,9 @@
 
 #include "headless/common/cairo_handles.h"
 
-namespace quorvel::headless {
+namespace quorvel::media {
+
+using headless::CairoSurfacePtr;
 namespace {
 
 struct FileCloser {
@@ -68,4 +70,4 @@ PngImage ReadPng(const std::filesystem::path& path) {
   return image;
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

@@ -6,18 +6,19 @@
 #include <random>
 #include <string>
 
-#include "headless/image/png_input.h"
-#include "headless/image/png_output.h"
 #include "headless/pixels/world.h"
+#include "media/image/png_input.h"
+#include "media/image/png_output.h"
 #include "tests/headless/pixel_test_support.h"
 
-namespace quorvel::headless {
+namespace quorvel::media {
 namespace {
 
 namespace fs = std::filesystem;
-using test::Argb;
-using test::ArgbOf;
-using test::Pixel;
+using headless::OwnedWorld;
+using headless::test::Argb;
+using headless::test::ArgbOf;
+using headless::test::Pixel;
 
 class PngTest : public ::testing::Test {
  protected:
@@ -124,4 +125,4 @@ TEST_F(PngTest, ReadingAFileThatIsNoPngIsAnError) {
 }
 
 }  // namespace
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

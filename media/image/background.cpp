@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "headless/pixels/background.h"
+#include "media/image/background.h"
 
-namespace quorvel::headless {
+namespace quorvel::media {
+
+using headless::Over;
+using headless::Premultiply;
 
 PF_Pixel BackdropFor(const PF_Pixel& background, bool file_has_alpha) {
   const PF_Pixel premultiplied = Premultiply(background);
@@ -10,4 +13,4 @@ PF_Pixel BackdropFor(const PF_Pixel& background, bool file_has_alpha) {
   return Over(premultiplied, kBlack);
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "headless/video/video_size.h"
+#include "media/video/video_size.h"
 
 #include <gtest/gtest.h>
 
-namespace quorvel::headless {
+namespace quorvel::media {
 namespace {
 
 // Each limit held and passed by the least step: a pixel, or a macroblock row for H.264.
@@ -41,4 +41,4 @@ TEST(VideoSize, EachFormatTakesFramesUpToItsLimits) {
 }
 
 }  // namespace
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

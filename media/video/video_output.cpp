@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "headless/video/video_output.h"
+#include "media/video/video_output.h"
 
 #include <cctype>
 #include <system_error>
@@ -11,14 +11,16 @@ extern "C" {
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
-#include "headless/common/ffmpeg_handles.h"
-#include "headless/video/ffmpeg_messages.h"
+#include "media/common/ffmpeg_handles.h"
+#include "media/video/ffmpeg_messages.h"
 #endif
-#include "headless/pixels/background.h"
 #include "headless/pixels/world.h"
-#include "headless/video/video_size.h"
+#include "media/image/background.h"
+#include "media/video/video_size.h"
 
-namespace quorvel::headless {
+namespace quorvel::media {
+
+using headless::WorldRow;
 
 std::optional<VideoFormat> VideoFormatFor(const std::filesystem::path& path) {
   std::string extension = path.extension().string();
@@ -313,4 +315,4 @@ bool VideoOutputAvailable() {
 
 #endif
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-namespace quorvel::headless {
+namespace quorvel::media {
 
 // Takes one line of FFmpeg's, "<output>: <component>: <message>".
 using LibraryMessageSink = std::function<void(const std::string& line)>;
@@ -28,4 +28,4 @@ class FfmpegMessageRoute {
   LibraryMessageSink sink_;
 };
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

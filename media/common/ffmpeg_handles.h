@@ -12,7 +12,7 @@ extern "C" {
 
 #include <memory>
 
-namespace quorvel::headless {
+namespace quorvel::media {
 
 struct CodecContextRelease {
   void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
@@ -42,4 +42,4 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketRelease>;
 using ScalePtr = std::unique_ptr<SwsContext, ScaleRelease>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextRelease>;
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media

@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "headless/image/file_output.h"
 #include "hostapi/host_api.h"
+#include "media/image/file_output.h"
 
-namespace quorvel::headless {
+namespace quorvel::media {
 
 // Writes a world (premultiplied colour) as an 8-bit PNG: red, green, blue and straight
 // (unpremultiplied) alpha; or, given a background colour (straight, with its own alpha),
@@ -25,4 +25,4 @@ FileStatus WritePng(const PF_EffectWorld& world, const std::filesystem::path& pa
 FileStatus EncodePng(const PF_EffectWorld& world, const std::optional<PF_Pixel>& background,
                      std::string& bytes);
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::media
