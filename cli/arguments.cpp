@@ -9,11 +9,16 @@
 #include <string>
 
 #include "cli/cli_error.h"
-#include "cli/json_place.h"
-#include "cli/nearest_name.h"
-#include "cli/scene_file.h"
+#include "compose/document/json_place.h"
+#include "compose/document/nearest_name.h"
+#include "compose/scene/scene_file.h"
 
 namespace quorvel::cli {
+
+using compose::IsStandardInput;
+using compose::ParseSceneOverride;
+using compose::ShownNumber;
+using compose::SuggestionOr;
 
 const char kUsage[] =
     "usage:\n"

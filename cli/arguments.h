@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/output_path.h"
-#include "cli/scene_overrides.h"
+#include "compose/document/scene_overrides.h"
 
 namespace quorvel::cli {
 
@@ -16,22 +16,22 @@ enum class CommandName { kRender, kSheet, kDescribe, kCaptions, kBatch, kHelp, k
 
 struct Invocation {
   CommandName command = CommandName::kHelp;
-  std::string scene;                       // render, sheet, describe (optional), batch's template
-  std::string subtitles;                   // captions: the .srt or .vtt file
-  std::string style;                       // captions: -s, the style scene
-  std::string data;                        // batch: the CSV file
-  std::string output;                      // render, sheet, captions, batch: -o
-  std::optional<A_long> frame;             // render: --frame
-  std::optional<FrameRange> frames;        // render, sheet: --frames
-  std::optional<int> jobs;                 // render, sheet: --jobs (default: hardware threads)
-  std::optional<int> columns;              // sheet: --columns
-  std::string module;                      // --module, or describe's argument; empty: the default
-  bool strict = false;                     // --strict: a scene's warnings are errors
-  std::optional<uint64_t> max_memory;      // render, sheet: --max-memory, bytes of worlds at once
-  std::vector<SceneOverride> overrides;    // --set, in the order given
-  bool per_line = false;                   // captions: --per-line
-  double fade_seconds = 0;                 // captions: --fade
-  std::optional<double> duration_seconds;  // captions: --duration
+  std::string scene;            // render, sheet, describe (optional), batch's template
+  std::string subtitles;        // captions: the .srt or .vtt file
+  std::string style;            // captions: -s, the style scene
+  std::string data;             // batch: the CSV file
+  std::string output;           // render, sheet, captions, batch: -o
+  std::optional<A_long> frame;  // render: --frame
+  std::optional<compose::FrameRange> frames;  // render, sheet: --frames
+  std::optional<int> jobs;                    // render, sheet: --jobs (default: hardware threads)
+  std::optional<int> columns;                 // sheet: --columns
+  std::string module;                  // --module, or describe's argument; empty: the default
+  bool strict = false;                 // --strict: a scene's warnings are errors
+  std::optional<uint64_t> max_memory;  // render, sheet: --max-memory, bytes of worlds at once
+  std::vector<compose::SceneOverride> overrides;  // --set, in the order given
+  bool per_line = false;                          // captions: --per-line
+  double fade_seconds = 0;                        // captions: --fade
+  std::optional<double> duration_seconds;         // captions: --duration
 };
 
 // The arguments after the program's name. Throws UsageError.

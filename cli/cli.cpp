@@ -5,12 +5,12 @@
 #include <new>
 
 #include "cli/arguments.h"
-#include "cli/batch/batch_command.h"
-#include "cli/captions/captions_command.h"
 #include "cli/cli_error.h"
-#include "cli/describe_command.h"
-#include "cli/render_command.h"
-#include "cli/sheet_command.h"
+#include "cli/commands/batch_command.h"
+#include "cli/commands/captions_command.h"
+#include "cli/commands/describe_command.h"
+#include "cli/commands/render_command.h"
+#include "cli/commands/sheet_command.h"
 
 namespace quorvel::cli {
 
@@ -38,7 +38,8 @@ int RunCli(const std::vector<std::string>& arguments, Console& console) {
   } catch (const Interrupted&) {
     console.err << "quorvel-render: interrupted before any frame was rendered\n";
     return kExitInterrupted;
-  } catch (const UsageError& error) {
+  } catch (const compose::ArgumentError& error) {
+    // The command line's own mistakes, and values it gave that say nothing usable.
     console.err << "quorvel-render: " << error.what() << "\n\n" << kUsage;
     return kExitUsage;
   } catch (const std::bad_alloc&) {

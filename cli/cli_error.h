@@ -2,26 +2,19 @@
 // Failures of a command, told to the user in one message.
 #pragma once
 
-#include <stdexcept>
+#include "compose/errors.h"
 
 namespace quorvel::cli {
 
 // A command that cannot be carried out; the message says what and why.
-class CliError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+using CliError = compose::RenderError;
 
 // A command line that does not say what to do; the usage is shown after the message.
-class UsageError : public CliError {
+class UsageError : public compose::ArgumentError {
  public:
-  using CliError::CliError;
+  using compose::ArgumentError::ArgumentError;
 };
 
-// A stop asked for (Ctrl-C, SIGTERM) while the command was still reading or checking its input.
-class Interrupted : public CliError {
- public:
-  Interrupted() : CliError("interrupted") {}
-};
+using compose::Interrupted;
 
 }  // namespace quorvel::cli

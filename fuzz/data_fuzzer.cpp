@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The data files quorvel-render reads besides scenes: subtitle files (as SubRip and as WebVTT),
 // CSV files with a template filled from each row, and --set arguments. Any text is either read
-// or refused with a SceneError or UsageError; anything else is a finding.
+// or refused with a SceneError or ArgumentError; anything else is a finding.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,11 +9,11 @@
 #include <string>
 #include <typeinfo>
 
-#include "cli/batch/csv_table.h"
-#include "cli/batch/row_template.h"
-#include "cli/captions/subtitles.h"
-#include "cli/cli_error.h"
-#include "cli/scene_overrides.h"
+#include "batch/csv_table.h"
+#include "batch/row_template.h"
+#include "captions/subtitles.h"
+#include "compose/document/scene_overrides.h"
+#include "compose/errors.h"
 
 namespace {
 
@@ -21,8 +21,8 @@ template <typename Work>
 void Refused(Work work) {
   try {
     work();
-  } catch (const quorvel::cli::SceneError&) {
-  } catch (const quorvel::cli::UsageError&) {
+  } catch (const quorvel::compose::SceneError&) {
+  } catch (const quorvel::compose::ArgumentError&) {
   } catch (const std::exception& error) {
     std::fprintf(stderr, "data fuzzer: %s escaped: %s\n", typeid(error).name(), error.what());
     std::abort();

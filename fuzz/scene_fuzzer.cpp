@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "cli/effect_settings.h"
-#include "cli/json_place.h"
-#include "cli/scene_file.h"
+#include "compose/document/json_place.h"
+#include "compose/scene/effect_settings.h"
+#include "compose/scene/scene_file.h"
 #include "headless/instance/effect_instance.h"
 #include "host/entry_point.h"
 
@@ -32,14 +32,14 @@ quorvel::headless::EffectInstance& Instance() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string text(reinterpret_cast<const char*>(bytes), size);
   try {
-    const quorvel::cli::SceneFile scene = quorvel::cli::ParseSceneFile(text, "fuzz.json");
+    const quorvel::compose::SceneFile scene = quorvel::compose::ParseSceneFile(text, "fuzz.json");
     quorvel::headless::EffectInstance& instance = Instance();
-    for (const quorvel::cli::SceneLayer& layer : scene.layers) {
+    for (const quorvel::compose::SceneLayer& layer : scene.layers) {
       // Each layer's effect starts from the registered defaults.
       instance.ParamsSetup();
-      quorvel::cli::ApplyEffectSettings(scene.file, layer, instance);
+      quorvel::compose::ApplyEffectSettings(scene.file, layer, instance);
     }
-  } catch (const quorvel::cli::SceneError&) {
+  } catch (const quorvel::compose::SceneError&) {
     // Refused with a message: the expected answer to bad input.
   } catch (const std::exception& error) {
     std::fprintf(stderr, "scene fuzzer: %s escaped: %s\n", typeid(error).name(), error.what());

@@ -12,6 +12,7 @@
 namespace quorvel::media {
 
 using headless::CairoSurfacePtr;
+
 namespace {
 
 struct FileCloser {

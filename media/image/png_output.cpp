@@ -22,6 +22,7 @@ using headless::InterruptionRequested;
 using headless::IsUsableWorld;
 using headless::Owned;
 using headless::WorldRow;
+
 namespace {
 
 using SpngContextPtr = Owned<spng_ctx, spng_ctx_free>;

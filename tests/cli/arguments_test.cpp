@@ -6,9 +6,13 @@
 
 #include "cli/cli_error.h"
 #include "cli/output_path.h"
+#include "compose/render/output_pattern.h"
 
 namespace quorvel::cli {
 namespace {
+
+using compose::FrameRange;
+using compose::OutputPattern;
 
 TEST(OutputPattern, PadsTheFrameNumberToTheWidthGiven) {
   const OutputPattern pattern("out/frame_%04d.png");
@@ -24,9 +28,9 @@ TEST(OutputPattern, TakesANameWithoutFieldAsItIsBarTheEscapedPercentSign) {
 }
 
 TEST(OutputPattern, RefusesOtherFieldsAndASecondNumber) {
-  EXPECT_THROW(OutputPattern("out/%s.png"), UsageError);
-  EXPECT_THROW(OutputPattern("out/%d_%d.png"), UsageError);
-  EXPECT_THROW(OutputPattern("out/50%"), UsageError);
+  EXPECT_THROW(OutputPattern("out/%s.png"), compose::ArgumentError);
+  EXPECT_THROW(OutputPattern("out/%d_%d.png"), compose::ArgumentError);
+  EXPECT_THROW(OutputPattern("out/50%"), compose::ArgumentError);
 }
 
 TEST(FrameRange, ReadsARangeOrOneFrame) {

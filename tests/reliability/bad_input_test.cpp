@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/json_place.h"
-#include "cli/scene_file.h"
+#include "compose/document/json_place.h"
+#include "compose/scene/scene_file.h"
 
 namespace quorvel {
 namespace {
@@ -330,8 +330,8 @@ TEST_F(BadInput, UnknownCommandIsRefused) {
 // Found by the scene-file fuzzer: a number the JSON parser cannot hold escaped as the parser's
 // own exception instead of a message naming the file.
 TEST(SceneFileRegression, NumberOverflowIsASceneError) {
-  EXPECT_THROW(cli::ParseSceneFile(R"({"composition": {"width": 1e400}})", "huge.json"),
-               cli::SceneError);
+  EXPECT_THROW(compose::ParseSceneFile(R"({"composition": {"width": 1e400}})", "huge.json"),
+               compose::SceneError);
 }
 
 // --set paths and values meet a file's limits in every command: a path or a value nested past

@@ -1,0 +1,220 @@
+// SPDX-License-Identifier: MIT
+#include "compose/render/scene_renderer.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "compose/errors.h"
+#include "compose/scene/effect_settings.h"
+#include "headless/common/interruption.h"
+#include "headless/pixels/memory_budget.h"
+
+namespace quorvel::compose {
+namespace {
+
+const char* ErrorName(PF_Err err) {
+  switch (err) {
+    case PF_Err_NONE:
+      return "PF_Err_NONE";
+    case PF_Err_OUT_OF_MEMORY:
+      return "PF_Err_OUT_OF_MEMORY";
+    case A_Err_MISSING_SUITE:
+      return "A_Err_MISSING_SUITE";
+    case PF_Err_INTERNAL_STRUCT_DAMAGED:
+      return "PF_Err_INTERNAL_STRUCT_DAMAGED";
+    case PF_Err_INVALID_INDEX:
+      return "PF_Err_INVALID_INDEX";
+    case PF_Err_UNRECOGNIZED_PARAM_TYPE:
+      return "PF_Err_UNRECOGNIZED_PARAM_TYPE";
+    case PF_Err_INVALID_CALLBACK:
+      return "PF_Err_INVALID_CALLBACK";
+    case PF_Err_BAD_CALLBACK_PARAM:
+      return "PF_Err_BAD_CALLBACK_PARAM";
+    case PF_Interrupt_CANCEL:
+      return "PF_Interrupt_CANCEL";
+    case PF_Err_CANNOT_PARSE_KEYFRAME_TEXT:
+      return "PF_Err_CANNOT_PARSE_KEYFRAME_TEXT";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+#if defined(_WIN32)
+std::string DefaultModulePath() {
+  std::wstring executable(MAX_PATH, L'\0');
+  const DWORD length =
+      GetModuleFileNameW(nullptr, executable.data(), static_cast<DWORD>(executable.size()));
+  if (length == 0 || length >= executable.size()) return "Quorvel.aex";
+  executable.resize(length);
+  return (std::filesystem::path(executable).parent_path() / "Quorvel.aex").u8string();
+}
+#else
+std::string DefaultModulePath() {
+  std::error_code error;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return "Quorvel.so";
+  return (executable.parent_path() / "Quorvel.so").string();
+}
+#endif
+
+std::string ErrorCodeText(PF_Err err) {
+  const char* name = ErrorName(err);
+  return name != nullptr ? std::string(name) + " (" + std::to_string(err) + ")"
+                         : "error " + std::to_string(err);
+}
+
+std::string WorldRefusalText(const headless::WorldRefusal& refusal) {
+  const std::string size = std::to_string(refusal.width) + "x" + std::to_string(refusal.height);
+  if (refusal.reason == headless::WorldRefusal::Reason::kTooLarge) {
+    return "the box needs a " + size + " world; the host's largest is " +
+           std::to_string(PF_MAX_WORLD_WIDTH) + "x" + std::to_string(PF_MAX_WORLD_HEIGHT);
+  }
+  return "the box needs a " + size + " world (" + headless::ShownBytes(refusal.bytes) +
+         "); the memory budget of " + headless::ShownBytes(headless::MemoryBudget()) +
+         " is used up (--max-memory)";
+}
+
+std::string CommandProblem(const headless::CommandResult& result, const std::string& what) {
+  std::string problem;
+  if (result.err != PF_Err_NONE && result.escaped_exception.empty() && result.world_refusal) {
+    // Why the host refused the effect's world says more than the code the effect passed on.
+    problem = WorldRefusalText(*result.world_refusal);
+  } else if (!result.escaped_exception.empty()) {
+    problem = what + " let an exception out of the plug-in: " + result.escaped_exception;
+  } else if (result.err != PF_Err_NONE) {
+    problem = what + " failed with " + ErrorCodeText(result.err);
+    const PF_OutData& out = result.out_data;
+    if ((out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE) != 0) {
+      const std::string message(out.return_msg, strnlen(out.return_msg, sizeof out.return_msg));
+      if (!message.empty()) problem += ": " + message;
+    }
+  }
+  if (!result.held.Empty()) {
+    problem += (problem.empty() ? "after " + what + " the plug-in still holds "
+                                : "; afterwards the plug-in still holds ") +
+               result.held.Describe();
+  }
+  return problem;
+}
+
+SceneRenderer::SceneRenderer(const std::string& module_path,
+                             const headless::InstanceOptions& options)
+    : module_(std::make_shared<const headless::Module>(module_path)), options_(options) {
+  AddInstance(headless::TextLayer{});
+}
+
+SceneRenderer::SceneRenderer(const std::string& module_path, const SceneFile& scene_file)
+    : SceneRenderer(std::make_shared<const headless::Module>(module_path), scene_file) {}
+
+SceneRenderer::SceneRenderer(std::shared_ptr<const headless::Module> module,
+                             const SceneFile& scene_file)
+    : module_(std::move(module)),
+      composition_(scene_file.composition),
+      options_(scene_file.options) {
+  for (const SceneLayer& layer : scene_file.layers) {
+    if (!layer.effect) {
+      layers_.push_back(Layer{layer.text, nullptr});
+      continue;
+    }
+    ApplyEffectSettings(scene_file.file, layer, AddInstance(layer.text));
+  }
+}
+
+headless::EffectInstance& SceneRenderer::AddInstance(const headless::TextLayer& text) {
+  auto instance = std::make_unique<headless::EffectInstance>(*module_, options_);
+  instance->mutable_scene() = headless::Scene{composition_, text};
+  layers_.push_back(Layer{text, std::move(instance)});
+  headless::EffectInstance& added = *layers_.back().effect;
+  const auto check = [](const headless::CommandResult& result, const char* what) {
+    const std::string problem = CommandProblem(result, what);
+    if (!problem.empty()) throw RenderError(problem);
+  };
+  check(added.GlobalSetup(), "global set-up");
+  check(added.ParamsSetup(), "parameter set-up");
+  return added;
+}
+
+headless::EffectInstance* SceneRenderer::first_instance() {
+  for (Layer& layer : layers_) {
+    if (layer.effect) return layer.effect.get();
+  }
+  return nullptr;
+}
+
+headless::CommandResult SceneRenderer::RunChecked(PF_Cmd command, const std::string& what) {
+  headless::EffectInstance& effect = instance();
+  headless::CommandResult result =
+      command == PF_Cmd_PARAMS_SETUP ? effect.ParamsSetup() : effect.Run(command);
+  const std::string problem = CommandProblem(result, what);
+  if (!problem.empty()) throw RenderError(problem);
+  return result;
+}
+
+headless::OwnedWorld SceneRenderer::RenderLayer(const Layer& layer, A_long frame, size_t index) {
+  if (!layer.effect) {
+    return headless::LayerPixelsAtFrame(composition_, layer.text, options_, frame);
+  }
+  headless::RenderedFrame rendered =
+      headless::RenderFrame(*layer.effect, headless::FrameRequest{frame, {}});
+  // The caller names the frame (every failure of a run is told as "frame N: ...").
+  const std::string problem = CommandProblem(rendered.result, "the render");
+  if (!problem.empty()) {
+    throw RenderError(layers_.size() > 1 ? "layers[" + std::to_string(index) + "]: " + problem
+                                         : problem);
+  }
+  return std::move(rendered.output);
+}
+
+headless::OwnedWorld SceneRenderer::RenderChecked(A_long frame) {
+  headless::FrameMemoryGate& gate = headless::FrameMemoryGate::Instance();
+  try {
+    headless::ClearCrowdedRefusal();
+    {
+      const headless::FrameMemoryGate::Share share(gate);
+      try {
+        return RenderLayers(frame);
+      } catch (const std::exception&) {
+        if (!headless::RefusedWhileCrowded() || headless::InterruptionRequested()) throw;
+      }
+    }
+    // Refused memory that frames beside it held: once more, alone.
+    const headless::FrameMemoryGate::Alone alone(gate);
+    return RenderLayers(frame);
+  } catch (const headless::MemoryBudgetError& error) {
+    throw RenderError(std::string(error.what()) + " (--max-memory)");
+  }
+}
+
+headless::OwnedWorld SceneRenderer::RenderLayers(A_long frame) {
+  // Bottom to top, each layer laid over what is below it at its opacity. A layer that shows
+  // nothing at the frame is not rendered at all.
+  std::optional<headless::OwnedWorld> image;
+  for (size_t index = layers_.size(); index-- > 0;) {
+    // A caption of many lines is as many layers: a stop is heard between them.
+    if (headless::InterruptionRequested()) throw RenderError("interrupted");
+    const A_u_char opacity = headless::OpacityAtFrame(composition_, layers_[index].text, frame);
+    if (opacity == 0) continue;
+    headless::OwnedWorld layer = RenderLayer(layers_[index], frame, index);
+    if (!image && opacity == 255) {
+      image = std::move(layer);
+      continue;
+    }
+    if (!image) image.emplace(layer.width(), layer.height());
+    headless::LayOver(layer.world(), image->world(), opacity);
+  }
+  if (!image) {
+    image.emplace(headless::DownsampledSize(composition_.width, options_.downsample_x),
+                  headless::DownsampledSize(composition_.height, options_.downsample_y));
+  }
+  return std::move(*image);
+}
+
+}  // namespace quorvel::compose

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: MIT
+// A module loaded and the composition of a scene set up on it, the way a host sets effects up.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "compose/scene/scene_file.h"
+#include "headless/composition/frame_render.h"
+#include "headless/instance/effect_instance.h"
+#include "headless/loading/module.h"
+
+namespace quorvel::compose {
+
+// The plug-in module next to the running executable.
+std::string DefaultModulePath();
+
+// What went wrong in a command, or an empty string when nothing did: an error code (with the
+// plug-in's message when it flagged one for display), an exception that escaped the entry
+// point, or anything the plug-in still held when the command returned. `what` names the
+// command for the message ("render of frame 3").
+std::string CommandProblem(const headless::CommandResult& result, const std::string& what);
+
+// "PF_Err_BAD_CALLBACK_PARAM (516)", or the bare number for codes without a name.
+std::string ErrorCodeText(PF_Err err);
+
+// A module and the composition it renders: one effect instance for each layer that has an
+// effect, set up as a host sets one up (global set-up, parameter set-up, then the values).
+class SceneRenderer {
+ public:
+  // One instance on the default scene. Throws ModuleError for a module that is not a plug-in,
+  // RenderError for a failed set-up command.
+  SceneRenderer(const std::string& module_path, const headless::InstanceOptions& options);
+  // One instance per layer with an effect; throws SceneError as well, for parameter values the
+  // effect does not take.
+  SceneRenderer(const std::string& module_path, const SceneFile& scene_file);
+  // The same on a module already loaded, which several sessions may share.
+  SceneRenderer(std::shared_ptr<const headless::Module> module, const SceneFile& scene_file);
+
+  const headless::Module& module() const { return *module_; }
+  // The instance on the topmost layer that has an effect (null when none has).
+  headless::EffectInstance* first_instance();
+  // The first instance, which the first constructor always makes.
+  headless::EffectInstance& instance() { return *first_instance(); }
+
+  // Runs a command without parameters on the first instance; RenderError on any CommandProblem.
+  headless::CommandResult RunChecked(PF_Cmd command, const std::string& what);
+  // Renders one frame of the composition, its layers stacked bottom to top, each through its
+  // effect when it has one. Throws RenderError on any CommandProblem (naming the layer when
+  // there are several). Safe to call from several threads at once.
+  headless::OwnedWorld RenderChecked(A_long frame);
+
+ private:
+  struct Layer {
+    headless::TextLayer text;
+    std::unique_ptr<headless::EffectInstance> effect;  // null for plain text
+  };
+  headless::EffectInstance& AddInstance(const headless::TextLayer& text);
+  headless::OwnedWorld RenderLayer(const Layer& layer, A_long frame, size_t index);
+  headless::OwnedWorld RenderLayers(A_long frame);
+
+  std::shared_ptr<const headless::Module> module_;
+  headless::Composition composition_;
+  headless::InstanceOptions options_;
+  std::vector<Layer> layers_;  // top first
+};
+
+}  // namespace quorvel::compose

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+// Scene files: a composition, its text layers with their effects' parameters, and the host's
+// settings, written as JSON (docs/scene-format.md describes every key).
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "compose/document/input_file.h"
+#include "compose/document/json_place.h"
+#include "compose/document/scene_overrides.h"
+#include "compose/scene/frame_range.h"
+#include "headless/composition/scene.h"
+#include "headless/instance/effect_instance.h"
+
+namespace quorvel::compose {
+
+// The longest text a layer takes, in bytes.
+inline constexpr size_t kMaxTextBytes = 10000;
+
+// One layer of a scene file: a text layer and, optionally, the effect on it.
+struct SceneLayer {
+  headless::TextLayer text;
+  // The "effect" object as written: its names and values can only be checked against the
+  // parameters a module registers, so they are applied to an instance later. Absent: the
+  // layer is plain text.
+  std::optional<Json> effect;
+  std::string effect_path;  // where the effect object is, for messages ("layers[1].effect")
+};
+
+struct SceneFile {
+  std::string file;  // the name it was given by, for messages
+  headless::Composition composition;
+  headless::InstanceOptions options;
+  // Top layer first, as a timeline lists them. The one-layer form ("layer" and "effect" at the
+  // top level) is one layer that always has the effect.
+  std::vector<SceneLayer> layers;
+  // What renders, but not as the file asks ("...: the font ... has no glyph for U+4E2D"),
+  // each naming the file and the place; --strict makes them errors.
+  std::vector<std::string> warnings;
+};
+
+// Tells the scene's warnings on the console ("quorvel-render: warning: ..."). With `strict` they
+// are errors: a SceneError of the first, after telling the others.
+void ReportSceneWarnings(const SceneFile& scene_file, bool strict, std::ostream& err);
+
+// A scene file's JSON with the overrides applied. Throws SceneError.
+Json ReadSceneDocument(const std::string& path, const std::vector<SceneOverride>& overrides);
+
+// Reads and checks everything but the effect parameters. Throws SceneError. `file` names the
+// scene in messages, and relative font paths are taken from its folder.
+SceneFile SceneFromDocument(const Json& document, const std::string& file);
+SceneFile LoadSceneFile(const std::string& path, const std::vector<SceneOverride>& overrides = {});
+SceneFile ParseSceneFile(const std::string& text, const std::string& file);
+
+// "WHERE: the font "F" has no glyph for U+4E2D; they show as boxes" for the characters of
+// `texts` that the layer's font lacks, or empty when it has them all.
+std::string MissingGlyphsWarning(const headless::TextLayer& layer,
+                                 const std::vector<std::string>& texts, const std::string& where);
+
+// The longest a composition at its frame rate may last, in seconds.
+double LongestDuration(const headless::Composition& composition);
+
+// The number of frames of the composition; frames are numbered from 0.
+A_long FrameCount(const headless::Composition& composition);
+
+// The range, when every frame of it is inside the composition; else a SceneError.
+FrameRange CheckFramesInScene(const SceneFile& scene_file, const FrameRange& range);
+
+}  // namespace quorvel::compose
