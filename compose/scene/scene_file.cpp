@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "compose/scene/anchor.h"
 #include "compose/scene/font_check.h"
 #include "headless/text/text_outlines.h"
 
@@ -173,22 +174,6 @@ headless::TextAlignment ReadAlignment(const JsonPlace& place) {
 constexpr const char* kLayerKeys[] = {"text",   "font",     "style",     "size",    "color",
                                       "anchor", "position", "alignment", "opacity", "motion_blur"};
 
-// "bottom-center": the point of the layout block at the layer's position.
-headless::TextAnchor ReadAnchor(const JsonPlace& place) {
-  static const std::vector<std::string> kNames = {"top-left",    "top-center",    "top-right",
-                                                  "center-left", "center",        "center-right",
-                                                  "bottom-left", "bottom-center", "bottom-right"};
-  const std::string name = ReadChoice(place, kNames);
-  const auto index =
-      static_cast<size_t>(std::find(kNames.begin(), kNames.end(), name) - kNames.begin());
-  // "center" stands for "center-center", the fifth of the three-by-three.
-  const size_t column = index % 3;
-  const size_t row = index / 3;
-  return headless::TextAnchor{static_cast<double>(column) / 2, static_cast<double>(row) / 2};
-}
-
-// A text layer's keys; in the list form of "layers" a layer may also hold its "effect",
-// which is returned.
 // A font family, style words or a font file's path: no NUL, which would cut the name short.
 std::string ReadFontName(const JsonPlace& place) {
   std::string name = ReadString(place);
@@ -296,7 +281,8 @@ Json ReadEffect(const JsonPlace& place) {
   return place.value();
 }
 
-std::vector<SceneLayer> ReadLayers(const JsonPlace& place, std::vector<std::string>& warnings) {
+std::vector<SceneLayer> ReadLayers(const JsonPlace& place, const headless::Composition& composition,
+                                   std::vector<std::string>& warnings) {
   if (!place.value().is_array() || place.value().empty()) {
     place.Fail("expected a non-empty list of layers, top layer first");
   }
@@ -304,6 +290,11 @@ std::vector<SceneLayer> ReadLayers(const JsonPlace& place, std::vector<std::stri
   for (size_t index = 0; index < place.value().size(); ++index) {
     const JsonPlace element = place.Element(index);
     SceneLayer layer;
+    if (IsFootageLayer(element.value())) {
+      layer.footage = ReadFootageLayer(element, composition);
+      layers.push_back(std::move(layer));
+      continue;
+    }
     if (const std::optional<JsonPlace> effect = ReadLayer(element, layer.text, true, warnings)) {
       layer.effect = ReadEffect(*effect);
       layer.effect_path = effect->path();
@@ -361,6 +352,21 @@ void ReadHost(const JsonPlace& place, headless::InstanceOptions& options) {
 
 }  // namespace
 
+void SetFrameRate(headless::Composition& composition, int64_t numerator, int64_t denominator) {
+  Fraction rate{numerator, denominator};
+  // A rate in units the host cannot count in (a stream's 90000/3001) is taken as the number it
+  // stands for, as a scene file's number is.
+  if (denominator > kLargestDenominator && denominator != 1001) {
+    const double value = static_cast<double>(numerator) / static_cast<double>(denominator);
+    std::optional<Fraction> nearer =
+        std::round(value) == value ? Fraction{static_cast<int64_t>(value), 1} : AsVideoRate(value);
+    if (!nearer) nearer = AsFraction(value);
+    if (!nearer) nearer = Fraction{static_cast<int64_t>(std::lround(value * 1000)), 1000};
+    rate = *nearer;
+  }
+  SetTimeUnits(rate, composition);
+}
+
 SceneFile SceneFromDocument(const Json& document, const std::string& file) {
   const JsonPlace top(document, file, "");
   const ObjectReader reader(top, {"composition", "layers", "layer", "host", "effect"});
@@ -378,7 +384,7 @@ SceneFile SceneFromDocument(const Json& document, const std::string& file) {
                      one_layer_key + "\", not both; put the layer's keys in the list");
       }
     }
-    scene_file.layers = ReadLayers(*layers, scene_file.warnings);
+    scene_file.layers = ReadLayers(*layers, scene_file.composition, scene_file.warnings);
   } else {
     SceneLayer layer;
     ReadLayer(reader.Find("layer").value_or(JsonPlace(empty, file, "layer")), layer.text, false,

@@ -12,6 +12,7 @@
 #include "compose/document/input_file.h"
 #include "compose/document/json_place.h"
 #include "compose/document/scene_overrides.h"
+#include "compose/scene/footage_layer.h"
 #include "compose/scene/frame_range.h"
 #include "headless/composition/scene.h"
 #include "headless/instance/effect_instance.h"
@@ -21,9 +22,11 @@ namespace quorvel::compose {
 // The longest text a layer takes, in bytes.
 inline constexpr size_t kMaxTextBytes = 10000;
 
-// One layer of a scene file: a text layer and, optionally, the effect on it.
+// One layer of a scene file: a text layer and, optionally, the effect on it; or footage.
 struct SceneLayer {
   headless::TextLayer text;
+  // Set for a footage layer, which has no text and no effect.
+  std::optional<FootageLayer> footage;
   // The "effect" object as written: its names and values can only be checked against the
   // parameters a module registers, so they are applied to an instance later. Absent: the
   // layer is plain text.
@@ -60,6 +63,10 @@ SceneFile ParseSceneFile(const std::string& text, const std::string& file);
 // `texts` that the layer's font lacks, or empty when it has them all.
 std::string MissingGlyphsWarning(const headless::TextLayer& layer,
                                  const std::vector<std::string>& texts, const std::string& where);
+
+// Sets the composition's frame rate, numerator/denominator frames a second (a video stream's
+// rate), in time units the host counts in.
+void SetFrameRate(headless::Composition& composition, int64_t numerator, int64_t denominator);
 
 // The longest a composition at its frame rate may last, in seconds.
 double LongestDuration(const headless::Composition& composition);
