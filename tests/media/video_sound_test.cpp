@@ -166,22 +166,28 @@ double RootMeanSquare(const std::vector<float>& samples, size_t from, size_t to)
   return std::sqrt(sum / static_cast<double>(to - from));
 }
 
+// The sound ends with the frames, cut to them within a millisecond (measured: 1.5 s exactly in
+// .mp4 and .mov, copied or encoded; 1.4995 s copied and 1.5 s encoded into .webm as Opus),
+// except that WebM cannot cut Vorbis's last packet short (1.518 s): an audio frame's length.
 TEST_F(VideoSound, EachContainerCarriesTheSoundFromTheFirstFrameForAsLongAsTheFrames) {
   // Composition 0.5 s to 2 s (45 frames) of sources that play from the composition's start.
+  constexpr double kCut = 1e-3;
+  constexpr double kFrame = -1;  // an audio frame
   const struct {
     const char* source;
     const char* output;
     AVCodecID codec;
     bool copied;  // the output's packets are the source's
+    double most_miss;
   } cases[] = {
-      {"tone.m4a", "copy.mp4", AV_CODEC_ID_AAC, true},
-      {"tone.m4a", "copy.mov", AV_CODEC_ID_AAC, true},
-      {"footage.mp4", "footage.mov", AV_CODEC_ID_AAC, true},
-      {"tone.webm", "copy.webm", AV_CODEC_ID_OPUS, true},
-      {"tone.ogg", "vorbis.webm", AV_CODEC_ID_VORBIS, true},
-      {"tone.wav", "pcm.mp4", AV_CODEC_ID_AAC, false},
-      {"tone.mp3", "mp3.mov", AV_CODEC_ID_AAC, false},
-      {"tone.m4a", "aac.webm", AV_CODEC_ID_OPUS, false},
+      {"tone.m4a", "copy.mp4", AV_CODEC_ID_AAC, true, kCut},
+      {"tone.m4a", "copy.mov", AV_CODEC_ID_AAC, true, kCut},
+      {"footage.mp4", "footage.mov", AV_CODEC_ID_AAC, true, kCut},
+      {"tone.webm", "copy.webm", AV_CODEC_ID_OPUS, true, kCut},
+      {"tone.ogg", "vorbis.webm", AV_CODEC_ID_VORBIS, true, kFrame},
+      {"tone.wav", "pcm.mp4", AV_CODEC_ID_AAC, false, kCut},
+      {"tone.mp3", "mp3.mov", AV_CODEC_ID_AAC, false, kCut},
+      {"tone.m4a", "aac.webm", AV_CODEC_ID_OPUS, false, kCut},
   };
   for (const auto& c : cases) {
     const fs::path output = folder_ / c.output;
@@ -197,10 +203,9 @@ TEST_F(VideoSound, EachContainerCarriesTheSoundFromTheFirstFrameForAsLongAsTheFr
     EXPECT_NEAR(video->start, 0, 1e-6) << c.output;
     EXPECT_NEAR(video->duration(), 1.5, 1e-3) << c.output;
     EXPECT_NEAR(audio->start, 0, 1e-3) << c.output;
-    EXPECT_NEAR(audio->duration(), video->duration(), FrameSeconds(*audio)) << c.output;
-    std::printf("%s: audio %.6f..%.6f (%.6f), video %.6f..%.6f, %lld samples at %d\n", c.output,
-                audio->start, audio->end, audio->duration(), video->start, video->end,
-                static_cast<long long>(audio->samples), audio->sample_rate);
+    EXPECT_NEAR(audio->duration(), video->duration(),
+                c.most_miss == kFrame ? FrameSeconds(*audio) : c.most_miss)
+        << c.output;
 
     const MediaProbe source = test::ProbeMedia(Source(c.source));
     const StreamProbe* source_audio = source.Find(AVMEDIA_TYPE_AUDIO);
@@ -250,8 +255,6 @@ TEST_F(VideoSound, TheSpansSoundIsTheSourcesFromTheSpansStart) {
     // the first.
     const Alignment start = AlignWithSource(sound, 0, source, 1.0, 0, 1100);
     const Alignment later = AlignWithSource(sound, 0.75, source, 1.75, start.lag, 50);
-    std::printf("%s: lag %d (error %.3f), at 0.75 s lag %d (error %.3f)\n", c.output, start.lag,
-                start.error, later.lag, later.error);
     EXPECT_LE(std::abs(start.lag), c.most_lag) << c.output;
     EXPECT_LT(start.error, c.most_error) << c.output;
     EXPECT_EQ(later.lag, start.lag) << c.output;
@@ -276,12 +279,10 @@ TEST_F(VideoSound, BeforeTheSourceStartsTheSoundIsSilent) {
     const DecodedSound sound = test::DecodeSound(output);
     ASSERT_GE(sound.samples.size(), 72000u - 1024u) << source;
     const double tone_level = RootMeanSquare(tone.samples, 0, 24000);
-    // The encoder's ringing before the beep reaches a few samples back: measured at 0.0006 of
-    // the tone's level over the first 0.49 s.
+    // Measured at under 0.00001 of the tone's level over the first 0.49 s (AAC's ringing
+    // before the tone starts reaches back a few samples at most).
     EXPECT_LT(RootMeanSquare(sound.samples, 0, 23500), tone_level * 0.01) << source;
     const Alignment aligned = AlignWithSource(sound, 0.5, tone, 0, 0, 1100);
-    std::printf("%s: silence %.5f of the tone, lag %d error %.3f\n", source,
-                RootMeanSquare(sound.samples, 0, 23500) / tone_level, aligned.lag, aligned.error);
     EXPECT_EQ(aligned.lag, 0) << source;
     EXPECT_LT(aligned.error, 0.2) << source;
   }

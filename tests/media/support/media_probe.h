@@ -4,6 +4,7 @@
 #pragma once
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
