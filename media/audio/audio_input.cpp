@@ -47,7 +47,8 @@ std::unique_ptr<AudioInput> AudioInput::Open(const std::filesystem::path& path, 
     return nullptr;
   }
   if (opened->start_time != AV_NOPTS_VALUE && opened->start_time > 0) {
-    input->origin_ = av_rescale_q(opened->start_time, AV_TIME_BASE_Q, input->stream_->time_base);
+    input->origin_ =
+        av_rescale_q(opened->start_time, AVRational{1, AV_TIME_BASE}, input->stream_->time_base);
   }
   failure = Failure::kNone;
   return input;

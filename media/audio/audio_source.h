@@ -10,7 +10,10 @@
 namespace quorvel::media {
 
 // Times are in seconds. Source time 0 is the file's start: its first timestamp when that is
-// past zero (a transport stream's clock), zero otherwise.
+// past zero (a transport stream's clock), zero otherwise. The sound is copied or encoded as
+// media/audio/audio_track.h says; where the source has none, before it starts, the output is
+// silent (and encoded: copied packets cannot start late), and after it ends, encoded sound is
+// silent to the last frame while copied sound stops with the source.
 struct AudioSource {
   std::filesystem::path path;
   // Composition time t plays source time t + offset: a footage layer whose in point is 2 s has

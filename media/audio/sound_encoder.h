@@ -62,7 +62,6 @@ class SoundEncoder final : public AudioTrack {
   int64_t to_drop_ = 0;       // converted samples still to drop (before the span)
   int64_t decode_from_ = 0;   // packets that end before it are not decoded
   int64_t packet_delay_ = 0;  // added to the encoder's timestamps
-  bool placed_any_ = false;
   bool source_ended_ = false;
 };
 

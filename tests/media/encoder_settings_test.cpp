@@ -146,7 +146,8 @@ TEST_F(EncoderSettingsInFiles, TheFileHoldsTheProfileAndPixelsAskedFor) {
     const fs::path path = folder_ / c.name;
     const FileStatus written = test::WriteTestVideo(path, c.settings, 3, test::Frames::kNoise);
     ASSERT_TRUE(written) << c.name << ": " << written.message;
-    const test::StreamProbe* video = test::ProbeMedia(path).Find(AVMEDIA_TYPE_VIDEO);
+    const test::MediaProbe probe = test::ProbeMedia(path);
+    const test::StreamProbe* video = probe.Find(AVMEDIA_TYPE_VIDEO);
     ASSERT_NE(video, nullptr) << c.name;
     EXPECT_EQ(video->profile, c.profile) << c.name;
     EXPECT_EQ(video->pixels, c.pixels) << c.name;

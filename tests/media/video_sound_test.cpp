@@ -272,7 +272,8 @@ TEST_F(VideoSound, BeforeTheSourceStartsTheSoundIsSilent) {
     const VideoSettings settings = Settings(VideoFormat::kH264, Source(source), -0.5, 0, 1.5);
     const FileStatus written = test::WriteTestVideo(output, settings, FramesIn(settings));
     ASSERT_TRUE(written) << source << ": " << written.message;
-    const StreamProbe* audio = test::ProbeMedia(output).Find(AVMEDIA_TYPE_AUDIO);
+    const MediaProbe probe = test::ProbeMedia(output);
+    const StreamProbe* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
     ASSERT_NE(audio, nullptr) << source;
     EXPECT_NEAR(audio->start, 0, 1e-3) << source;
     EXPECT_NEAR(audio->duration(), 1.5, FrameSeconds(*audio)) << source;

@@ -45,7 +45,7 @@ CodecContextPtr OpenDecoder(const AVStream& stream) {
 
 }  // namespace
 
-const StreamProbe* MediaProbe::Find(AVMediaType type) const {
+const StreamProbe* MediaProbe::Find(AVMediaType type) const& {
   for (const StreamProbe& stream : streams) {
     if (stream.type == type) return &stream;
   }

@@ -35,8 +35,9 @@ struct StreamProbe {
 struct MediaProbe {
   bool opened = false;
   std::vector<StreamProbe> streams;
-  // The first stream of the type, or null.
-  const StreamProbe* Find(AVMediaType type) const;
+  // The first stream of the type, or null; not of a probe about to go.
+  const StreamProbe* Find(AVMediaType type) const&;
+  const StreamProbe* Find(AVMediaType type) const&& = delete;
 };
 
 MediaProbe ProbeMedia(const std::filesystem::path& path);
