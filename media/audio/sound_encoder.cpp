@@ -158,7 +158,7 @@ FileStatus SoundEncoder::Decode(const AVPacket* packet) {
     if (error == AVERROR(EAGAIN) || error == AVERROR_EOF) return {};
     if (error == AVERROR_INVALIDDATA) continue;
     if (error < 0) return ReadFailure(error);
-    const FileStatus placed = Place(decoded_.get());
+    FileStatus placed = Place(decoded_.get());
     av_frame_unref(decoded_.get());
     if (!placed) return placed;
   }

@@ -52,6 +52,7 @@ class VideoSound : public ::testing::Test {
         {"tone.mp3", std::string(kTone) + " -c:a libmp3lame -b:a 192k"},
         {"tone.webm", std::string(kTone) + " -c:a libopus -b:a 128k"},
         {"tone.ogg", std::string(kTone) + " -c:a libvorbis"},
+        {"tone.aac", std::string(kTone) + " -c:a aac"},  // raw AAC, a header on each packet
         // Footage as a camera makes it: pictures and sound in one file.
         {"footage.mp4", "-f lavfi -i testsrc2=size=64x36:rate=30:duration=3 " + std::string(kTone) +
                             " -c:v libx264 -preset ultrafast -c:a aac -shortest"},
@@ -182,6 +183,8 @@ TEST_F(VideoSound, EachContainerCarriesTheSoundFromTheFirstFrameForAsLongAsTheFr
   } cases[] = {
       {"tone.m4a", "copy.mp4", AV_CODEC_ID_AAC, true, kCut},
       {"tone.m4a", "copy.mov", AV_CODEC_ID_AAC, true, kCut},
+      // Copied too, but the muxer strips each packet's header: none is the source's as it was.
+      {"tone.aac", "adts.mp4", AV_CODEC_ID_AAC, false, kCut},
       {"footage.mp4", "footage.mov", AV_CODEC_ID_AAC, true, kCut},
       {"tone.webm", "copy.webm", AV_CODEC_ID_OPUS, true, kCut},
       {"tone.ogg", "vorbis.webm", AV_CODEC_ID_VORBIS, true, kFrame},
