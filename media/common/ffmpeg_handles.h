@@ -6,7 +6,9 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/frame.h>
+#include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
@@ -26,6 +28,16 @@ struct PacketRelease {
 struct ScaleRelease {
   void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
+struct ResampleRelease {
+  void operator()(SwrContext* context) const { swr_free(&context); }
+};
+struct AudioFifoRelease {
+  void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
+};
+// A file opened for reading.
+struct InputContextRelease {
+  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
 // An output file's context; its file, if open, is closed first.
 struct OutputContextRelease {
   void operator()(AVFormatContext* context) const {
@@ -40,6 +52,9 @@ using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextRelease>;
 using FramePtr = std::unique_ptr<AVFrame, FrameRelease>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketRelease>;
 using ScalePtr = std::unique_ptr<SwsContext, ScaleRelease>;
+using ResamplePtr = std::unique_ptr<SwrContext, ResampleRelease>;
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoRelease>;
+using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextRelease>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextRelease>;
 
 }  // namespace quorvel::media

@@ -11,11 +11,14 @@ extern "C" {
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
+#include "media/audio/audio_track.h"
+#include "media/common/ffmpeg_error.h"
 #include "media/common/ffmpeg_handles.h"
 #include "media/video/ffmpeg_messages.h"
 #endif
 #include "headless/pixels/world.h"
 #include "media/image/background.h"
+#include "media/video/encoder_settings.h"
 #include "media/video/video_size.h"
 
 namespace quorvel::media {
@@ -48,6 +51,8 @@ Format FormatOf(VideoFormat format) {
   switch (format) {
     case VideoFormat::kProRes4444:
       return {"mov", "prores_ks", AV_PIX_FMT_YUVA444P10LE, true};
+    case VideoFormat::kProRes422Hq:
+      return {"mov", "prores_ks", AV_PIX_FMT_YUV422P10LE, false};
     case VideoFormat::kVp9WithAlpha:
       return {"webm", "libvpx-vp9", AV_PIX_FMT_YUVA420P, true};
     case VideoFormat::kH264:
@@ -56,29 +61,26 @@ Format FormatOf(VideoFormat format) {
   return {"mp4", "libx264", AV_PIX_FMT_YUV420P, false};
 }
 
-std::string ErrorText(int error) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(error, text, sizeof text);
-  return text;
-}
-
-// Settings that trade a little size for speed where the encoder has them: frames for an
-// editor, not for delivery.
-void ChooseEncoderOptions(VideoFormat format, AVCodecContext& codec) {
-  switch (format) {
+// The user's quality and speed, by default settings that trade a little size for speed: frames
+// for an editor, not for delivery.
+void ChooseEncoderOptions(const VideoSettings& settings, AVCodecContext& codec) {
+  switch (settings.format) {
     case VideoFormat::kProRes4444:
       av_opt_set(codec.priv_data, "profile", "4444", 0);
       break;
+    case VideoFormat::kProRes422Hq:
+      av_opt_set(codec.priv_data, "profile", "hq", 0);
+      break;
     case VideoFormat::kVp9WithAlpha:
       codec.bit_rate = 0;  // constant quality
-      av_opt_set_int(codec.priv_data, "crf", 24, 0);
+      av_opt_set_int(codec.priv_data, "crf", CrfFor(settings.format, settings.crf), 0);
       av_opt_set(codec.priv_data, "deadline", "good", 0);
-      av_opt_set_int(codec.priv_data, "cpu-used", 4, 0);
+      av_opt_set_int(codec.priv_data, "cpu-used", Vp9CpuUsedFor(settings.preset), 0);
       av_opt_set_int(codec.priv_data, "row-mt", 1, 0);
       break;
     case VideoFormat::kH264:
-      av_opt_set(codec.priv_data, "preset", "veryfast", 0);
-      av_opt_set_int(codec.priv_data, "crf", 18, 0);
+      av_opt_set(codec.priv_data, "preset", X264PresetFor(settings.preset).c_str(), 0);
+      av_opt_set_int(codec.priv_data, "crf", CrfFor(settings.format, settings.crf), 0);
       break;
   }
 }
@@ -95,6 +97,7 @@ struct VideoWriter::State {
   OutputContextPtr output;
   CodecContextPtr codec;
   AVStream* stream = nullptr;
+  std::unique_ptr<AudioTrack> audio;
   ScalePtr scale;
   // Frames the encoder may still hold (its threads keep a reference until they are done): one
   // it has let go of is filled again, so that no frame's memory is made, cleared or copied anew.
@@ -143,15 +146,15 @@ struct VideoWriter::State {
   // Hands what the encoder has ready to the file; `frame` null drains it.
   FileStatus Encode(const AVFrame* input) {
     int error = avcodec_send_frame(codec.get(), input);
-    if (error < 0) return Failed("the encoder refused a frame: " + ErrorText(error));
+    if (error < 0) return Failed("the encoder refused a frame: " + FfmpegErrorText(error));
     while (true) {
       error = avcodec_receive_packet(codec.get(), packet.get());
       if (error == AVERROR(EAGAIN) || error == AVERROR_EOF) return {};
-      if (error < 0) return Failed("the encoder failed: " + ErrorText(error));
+      if (error < 0) return Failed("the encoder failed: " + FfmpegErrorText(error));
       av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
       packet->stream_index = stream->index;
       error = av_interleaved_write_frame(output.get(), packet.get());
-      if (error < 0) return Failed(ErrorText(error));
+      if (error < 0) return Failed(FfmpegErrorText(error));
     }
   }
 };
@@ -178,6 +181,13 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
   }
   if (FileStatus fits = CheckVideoSize(settings.format, settings.width, settings.height); !fits) {
     return fail(s.Failed(fits.message));
+  }
+  if (FileStatus chosen = CheckEncoderSettings(settings.format, settings.crf, settings.preset);
+      !chosen) {
+    return fail(s.Failed(chosen.message));
+  }
+  if (FileStatus shown = CheckVideoBackground(settings.format, settings.background); !shown) {
+    return fail(s.Failed(shown.message));
   }
 
   const AVCodec* encoder = avcodec_find_encoder_by_name(s.format.encoder);
@@ -212,26 +222,31 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
   if ((output->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
     codec.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   }
-  ChooseEncoderOptions(settings.format, codec);
+  ChooseEncoderOptions(settings, codec);
   int error = avcodec_open2(&codec, encoder, nullptr);
-  if (error < 0) return fail(s.Failed("the encoder cannot start: " + ErrorText(error)));
+  if (error < 0) return fail(s.Failed("the encoder cannot start: " + FfmpegErrorText(error)));
   error = avcodec_parameters_from_context(s.stream->codecpar, &codec);
-  if (error < 0) return fail(s.Failed(ErrorText(error)));
+  if (error < 0) return fail(s.Failed(FfmpegErrorText(error)));
   s.stream->time_base = codec.time_base;
   s.stream->avg_frame_rate = codec.framerate;
   // WebM readers learn of the alpha in VP9's side data from this flag on the track.
   if (settings.format == VideoFormat::kVp9WithAlpha) {
     av_dict_set(&s.stream->metadata, "alpha_mode", "1", 0);
   }
+  if (settings.audio) {
+    FileStatus sound;
+    s.audio = AudioTrack::Add(*output, *settings.audio, sound);
+    if (!s.audio) return fail(s.Failed(sound.message));
+  }
 
   if (FileStatus folder = MakeFolderFor(target); !folder) return fail(std::move(folder));
   error = avio_open(&output->pb, s.temporary.string().c_str(), AVIO_FLAG_WRITE);
-  if (error < 0) return fail(s.Failed(ErrorText(error)));
+  if (error < 0) return fail(s.Failed(FfmpegErrorText(error)));
   AVDictionary* options = nullptr;
   if (settings.format == VideoFormat::kH264) av_dict_set(&options, "movflags", "+faststart", 0);
   error = avformat_write_header(output, &options);
   av_dict_free(&options);
-  if (error < 0) return fail(s.Failed(ErrorText(error)));
+  if (error < 0) return fail(s.Failed(FfmpegErrorText(error)));
 
   s.scale.reset(sws_getContext(settings.width, settings.height, AV_PIX_FMT_ARGB, settings.width,
                                settings.height, s.format.pixels,
@@ -266,16 +281,24 @@ FileStatus VideoWriter::Write(const PF_EffectWorld& world) {
   const int source_stride = world.width * static_cast<int>(sizeof(PF_Pixel));
   sws_scale(s.scale.get(), &source, &source_stride, 0, world.height, frame->data, frame->linesize);
   frame->pts = s.next_pts++;
-  return s.Encode(frame);
+  if (FileStatus encoded = s.Encode(frame); !encoded) return encoded;
+  if (!s.audio) return {};
+  const double written = static_cast<double>(s.next_pts) * s.settings.frame_duration /
+                         static_cast<double>(s.settings.time_scale);
+  if (FileStatus sound = s.audio->WriteUntil(written); !sound) return s.Failed(sound.message);
+  return {};
 }
 
 FileStatus VideoWriter::Finish() {
   State& s = *state_;
   if (FileStatus drained = s.Encode(nullptr); !drained) return drained;
+  if (s.audio) {
+    if (FileStatus sound = s.audio->Finish(); !sound) return s.Failed(sound.message);
+  }
   int error = av_write_trailer(s.output.get());
-  if (error < 0) return s.Failed(ErrorText(error));
+  if (error < 0) return s.Failed(FfmpegErrorText(error));
   error = avio_closep(&s.output->pb);
-  if (error < 0) return s.Failed(ErrorText(error));
+  if (error < 0) return s.Failed(FfmpegErrorText(error));
   std::error_code renamed;
   fs::rename(s.temporary, s.target.path, renamed);
   if (renamed) return s.Failed(renamed.message());

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Frames out to a video file through FFmpeg's libraries: ProRes 4444 with alpha in .mov, VP9
-// with alpha in .webm, H.264 in .mp4, tagged BT.709 in limited range. The file is written under
-// a temporary name beside the output and renamed into place by Finish(); a writer dropped before
-// that leaves nothing behind.
+// Frames out to a video file through FFmpeg's libraries: ProRes 4444 with alpha (or 422 HQ
+// without) in .mov, VP9 with alpha in .webm, H.264 in .mp4, tagged BT.709 in limited range, with
+// sound from a media file if asked (media/audio/). The file is written under a temporary name
+// beside the output and renamed into place by Finish(); a writer dropped before that leaves
+// nothing behind.
 #pragma once
 
 #include <cstdint>
@@ -13,13 +14,15 @@
 #include <string>
 
 #include "hostapi/host_api.h"
+#include "media/audio/audio_source.h"
 #include "media/image/file_output.h"
 
 namespace quorvel::media {
 
-enum class VideoFormat { kProRes4444, kVp9WithAlpha, kH264 };
+enum class VideoFormat { kProRes4444, kVp9WithAlpha, kH264, kProRes422Hq };
 
-// The format an output name asks for by its extension (.mov, .webm, .mp4), if any.
+// The format an output name asks for by its extension (.mov, .webm, .mp4), if any; .mov is
+// ProRes 4444 (422 HQ is asked for by name).
 std::optional<VideoFormat> VideoFormatFor(const std::filesystem::path& path);
 // Whether this build can write video (it needs FFmpeg's libraries).
 bool VideoOutputAvailable();
@@ -37,20 +40,28 @@ struct VideoSettings {
   // Takes FFmpeg's warnings and errors about this video, a line each, "<output>: <component>:
   // <message>"; its chatter (settings, statistics) is dropped. Standard error when not set.
   std::function<void(const std::string& line)> library_messages;
+  // Quality and speed of H.264 and VP9 (media/video/encoder_settings.h lists what each takes);
+  // unset, each format's default.
+  std::optional<int> crf;
+  std::optional<std::string> preset;
+  // The sound, trimmed to the span the frames cover; none when unset.
+  std::optional<AudioSource> audio;
 };
 
 class VideoWriter {
  public:
-  // Opens the encoder and the temporary file; null and a failure naming the output otherwise.
+  // Opens the encoders, the sound's source and the temporary file; null and a failure naming the
+  // output otherwise (and the sound's source when that is the fault).
   static std::unique_ptr<VideoWriter> Open(const OutputTarget& target,
                                            const VideoSettings& settings, FileStatus& status);
   ~VideoWriter();
   VideoWriter(const VideoWriter&) = delete;
   VideoWriter& operator=(const VideoWriter&) = delete;
 
-  // The next frame, premultiplied, of the settings' size.
+  // The next frame, premultiplied, of the settings' size; the sound that plays with it follows.
   FileStatus Write(const PF_EffectWorld& world);
-  // Drains the encoder, ends the file and renames it into place.
+  // Drains the encoders, ends the file and renames it into place. A request to stop
+  // (headless::InterruptionRequested) is heard while the rest of the sound is written.
   FileStatus Finish();
 
  private:

@@ -32,10 +32,12 @@ FileStatus CheckVideoSize(VideoFormat format, A_long width, A_long height) {
   const std::string size = SizeText(width, height);
   switch (format) {
     case VideoFormat::kProRes4444:
+    case VideoFormat::kProRes422Hq:
       if (pixels <= kProResMostPixels) return {};
-      return FileStatus::Failure("ProRes 4444 takes frames of at most " +
-                                 Grouped(kProResMostPixels) + " pixels (8192x8192); " + size +
-                                 " is larger");
+      return FileStatus::Failure(
+          std::string(format == VideoFormat::kProRes4444 ? "ProRes 4444" : "ProRes 422 HQ") +
+          " takes frames of at most " + Grouped(kProResMostPixels) + " pixels (8192x8192); " +
+          size + " is larger");
     case VideoFormat::kVp9WithAlpha:
       if (width <= kVp9MostSide && height <= kVp9MostSide && pixels <= kVp9MostPixels) return {};
       return FileStatus::Failure("VP9 takes frames of at most " + std::to_string(kVp9MostSide) +

@@ -11,12 +11,13 @@
 namespace quorvel::media {
 
 // Whether `format` holds frames of width x height; the failure says its limits, which are
-//   ProRes 4444  at most 67,108,864 pixels (8192x8192);
+//   ProRes       at most 67,108,864 pixels (8192x8192); 422 HQ, whose frames are smaller,
+//                is held to 4444's limit;
 //   VP9          at most 16384 pixels a side and 35,651,584 pixels (8192x4352), level 6.2;
 //   H.264        at most 8192 pixels a side and 139,264 macroblocks of 16x16 (8192x4352),
 //                level 6.2, in an even width and height (its colour has half the resolution),
 //                the nearest even size named.
-// Each was encoded once at its limit by this writer.
+// Each was encoded once at its limit by this writer (422 HQ aside).
 FileStatus CheckVideoSize(VideoFormat format, A_long width, A_long height);
 
 }  // namespace quorvel::media
