@@ -35,11 +35,16 @@ struct OutputContextRelease {
     avformat_free_context(context);
   }
 };
+// An input file's context, opened by avformat_open_input; closing it closes the file.
+struct InputContextRelease {
+  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
 
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextRelease>;
 using FramePtr = std::unique_ptr<AVFrame, FrameRelease>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketRelease>;
 using ScalePtr = std::unique_ptr<SwsContext, ScaleRelease>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextRelease>;
+using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextRelease>;
 
 }  // namespace quorvel::headless

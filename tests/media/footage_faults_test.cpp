@@ -1,0 +1,183 @@
+// SPDX-License-Identifier: MIT
+// Footage that cannot be read, or not all of it: one line naming the file and why, the frames
+// that can be read up to a fault, and a stop honoured.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "headless/common/interruption.h"
+#include "headless/pixels/memory_budget.h"
+#include "media/footage/footage_reader.h"
+#include "tests/media/test_media.h"
+
+namespace quorvel::media {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FlatFrameIndex;
+using test::MediaFolder;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+std::string Bytes(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void Write(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST(FootageFaults, OpeningFailsWithOneLineNamingTheFileAndWhy) {
+  MediaFolder folder;
+  ASSERT_TRUE(folder.Ffmpeg("-f lavfi -i sine=d=0.2 sound.wav"));
+  ASSERT_TRUE(folder.Ffmpeg("-f lavfi -i color=s=40000x2 -frames:v 1 wide.png"));
+  ASSERT_TRUE(folder.Ffmpeg("-f lavfi -i testsrc2=s=64x36 -frames:v 2 -c:v libx264 h264.mkv"));
+  // The same file with its codec's name changed (to one of the same length) in the header.
+  std::string unknown = Bytes(folder / "h264.mkv");
+  const size_t codec = unknown.find("V_MPEG4/ISO/AVC");
+  ASSERT_NE(codec, std::string::npos);
+  unknown.replace(codec, 15, "V_QUORVEL/XYZ/A");
+  Write(folder / "unknown.mkv", unknown);
+  Write(folder / "notes.txt", "Shot list\n1. The harbour at dawn\n2. The market\n");
+  fs::create_directories(folder / "clips.mov");
+
+  const struct {
+    const char* name;
+    const char* why;
+  } cases[] = {
+      {"missing.mp4", "no such file"},
+      {"clips.mov", "it is a folder, not a file"},
+      {"notes.txt", "not a media file that FFmpeg's libraries know"},
+      {"sound.wav", "it has no video stream"},
+      {"unknown.mkv", "its video is in a codec that FFmpeg's libraries do not know"},
+      {"wide.png", "its frames are 40000x2, larger than the host's 30000x30000"},
+  };
+  for (const auto& c : cases) {
+    headless::FileStatus status;
+    const auto reader = FootageReader::Open(folder / c.name, status);
+    EXPECT_FALSE(reader) << c.name;
+    EXPECT_FALSE(status.ok) << c.name;
+    EXPECT_EQ(status.message, "cannot read '" + (folder / c.name).string() + "': " + c.why);
+  }
+}
+
+// Flat frames at 24 a second, without B-frames, so that frame n shows at n / 24 seconds and
+// the frames decoded before a fault are those stored before it.
+class CutFootage : public ::testing::Test {
+ protected:
+  std::string Make(const std::string& name, const std::string& codec) {
+    EXPECT_TRUE(folder_.Ffmpeg("-f lavfi -i \"color=s=64x36:r=24," +
+                               std::string(test::kFlatColourFrames) + "\" -frames:v 36 -bf 0 " +
+                               codec + " " + name));
+    return Bytes(folder_ / name);
+  }
+
+  MediaFolder folder_;
+};
+
+// Frames up to the fault come as they are; then each later time fails naming the file and the
+// time, the same each time asked, while earlier frames are still there.
+TEST_F(CutFootage, FramesUpToTheFaultThenAFailureNamingTheFileAndTime) {
+  const struct {
+    const char* name;
+    const char* codec;
+    int fault;  // the first frame lost
+    const char* why;
+  } cases[] = {
+      {"cut.mp4", "-c:v libx264 -g 6 -movflags +faststart", 0, "the file is cut short or damaged"},
+      {"cut.mkv", "-c:v libx264 -g 6", 0, "the file is cut short: its frames stop here"},
+      {"spoilt.mov", "-c:v prores_ks", 16, "the prores decoder failed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = Make(c.name, c.codec);
+    if (c.fault == 0) {
+      // Cut at 60 % of the frames' bytes (after the index, at the front of a QuickTime file).
+      size_t start = bytes.find("mdat");
+      if (start == std::string::npos) start = 0;
+      bytes.resize(start + (bytes.size() - start) * 6 / 10);
+    } else {
+      // A ProRes frame's signature spoilt.
+      size_t at = 0;
+      for (int frame = 0; frame <= c.fault; ++frame) at = bytes.find("icpf", at + 1);
+      ASSERT_NE(at, std::string::npos);
+      bytes.replace(at, 4, "xxxx");
+    }
+    Write(folder_ / c.name, bytes);
+    headless::FileStatus status;
+    const auto reader = FootageReader::Open(folder_ / c.name, status);
+    ASSERT_TRUE(reader) << status.message;
+    int failed_at = -1;
+    std::string failure;
+    for (int n = 0; n < 36; ++n) {
+      const FootageFrame frame = reader->FrameAt(n, 24);
+      if (!frame.status) {
+        failed_at = n;
+        failure = frame.status.message;
+        break;
+      }
+      ASSERT_NE(frame.world, nullptr) << n;
+      EXPECT_EQ(FlatFrameIndex(*frame.world), n);
+    }
+    if (c.fault != 0) {
+      EXPECT_EQ(failed_at, c.fault);
+    }
+    ASSERT_GT(failed_at, 3) << failure;  // a good part of the frames came first
+    const std::string name = "cannot read '" + (folder_ / c.name).string() + "' at ";
+    ASSERT_THAT(failure, StartsWith(name));
+    EXPECT_THAT(failure, HasSubstr(c.why));
+    EXPECT_THAT(failure, Not(HasSubstr("\n")));
+    // The time named is that of the first frame lost, to the millisecond of the file's clock.
+    const double seconds = std::stod(failure.substr(name.size()));
+    EXPECT_NEAR(seconds, failed_at / 24.0, 0.0011);
+    EXPECT_EQ(reader->FrameAt(35, 24).status.message, failure);
+    EXPECT_EQ(reader->FrameAt(failed_at, 24).status.message, failure);
+    const FootageFrame first = reader->FrameAt(1, 24);
+    ASSERT_NE(first.world, nullptr) << first.status.message;
+    EXPECT_EQ(FlatFrameIndex(*first.world), 1);
+  }
+}
+
+TEST_F(CutFootage, AStopGivesUpAndReadingGoesOnAfter) {
+  Make("film.mkv", "-c:v libx264 -g 6");
+  headless::FileStatus status;
+  const auto reader = FootageReader::Open(folder_ / "film.mkv", status);
+  ASSERT_TRUE(reader) << status.message;
+  headless::RequestInterruption();
+  const FootageFrame stopped = reader->FrameAt(30, 24);
+  headless::ClearInterruption();
+  EXPECT_EQ(stopped.world, nullptr);
+  EXPECT_EQ(stopped.status.message,
+            "cannot read '" + (folder_ / "film.mkv").string() + "': stopped");
+  const FootageFrame frame = reader->FrameAt(30, 24);
+  ASSERT_NE(frame.world, nullptr) << frame.status.message;
+  EXPECT_EQ(FlatFrameIndex(*frame.world), 30);
+}
+
+TEST_F(CutFootage, AFrameLargerThanTheMemoryBudgetIsToldBeforeRendering) {
+  Make("film.mkv", "-c:v libx264");
+  headless::FileStatus status;
+  const auto reader = FootageReader::Open(folder_ / "film.mkv", status);
+  ASSERT_TRUE(reader) << status.message;
+  // 64x36: rows of 272 bytes (a multiple of 16 past 256).
+  EXPECT_EQ(reader->info().frame_bytes, 272u * 36);
+  EXPECT_TRUE(reader->CheckMemoryBudget());
+  headless::SetMemoryBudget(4096);
+  const headless::FileStatus check = reader->CheckMemoryBudget();
+  const FootageFrame frame = reader->FrameAt(0, 24);
+  headless::SetMemoryBudget(0);
+  EXPECT_EQ(check.message, "cannot read '" + (folder_ / "film.mkv").string() +
+                               "': a 64x36 frame takes 9.6 KiB, more than the memory budget of "
+                               "4 KiB");
+  EXPECT_EQ(frame.world, nullptr);
+  EXPECT_THAT(frame.status.message, HasSubstr("memory budget"));
+}
+
+}  // namespace
+}  // namespace quorvel::media
