@@ -360,6 +360,8 @@ struct FootageReader::State {
     if (has_held) {
       const bool back = target < held.pts && held.pts > first_pts;
       if ((back || WorthSeekingAhead(target)) && !SeekBefore(target)) return Found::kFault;
+    } else if (decoder_ended && !SeekBefore(target)) {
+      return Found::kFault;  // a seek found nothing but a fault: each time is tried afresh
     }
     int retreats = 0;
     while (true) {

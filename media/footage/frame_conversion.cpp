@@ -10,11 +10,11 @@ extern "C" {
 namespace quorvel::media {
 namespace {
 
-// Measured against testsrc2's own RGB, through H.264 and 4:2:2 clips (the colour tests):
-// libswscale's fast path, which the ffmpeg tool takes, is 1.7 code values off on average for
-// BT.709; its exact arithmetic (accurate rounding, each pixel converted by itself) is 0.7 off.
-// Interpolating chroma there (bicubic or bilinear) rings at colour edges, 3 to 5 off on average
-// and up to 160, so chroma is taken from its nearest sample, as the fast path takes it.
+// Measured against testsrc2's own RGB (160x90, through lossless H.264 in BT.709, 4:2:0 and
+// 4:2:2): libswscale's default conversion, the ffmpeg tool's, is 1.7 and 1.0 code values off on
+// average; its exact arithmetic (accurate rounding, each pixel converted by itself) 0.7 and 0.4.
+// Interpolating chroma there (bicubic, bilinear) rings at colour edges, 3 to 7 off on average
+// and up to 230, so chroma is taken from its nearest sample, as the default conversion takes it.
 constexpr int kExactFlags = SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_BITEXACT;
 constexpr int kSameSizeFlags = SWS_POINT | kExactFlags;
 // A frame of another size than the footage's first (a stream that changes size) is scaled.

@@ -144,6 +144,20 @@ TEST_F(FootageTiming, MillisecondTimestampsGiveEachFrameAtItsOwnRate) {
   }
 }
 
+// A job rendering a range of frames starts partway and may jump: five seconds with a keyframe
+// each second, read ahead past keyframes, back, and on.
+TEST_F(FootageTiming, JumpsAheadAndBackGiveTheFramesOfThoseTimes) {
+  ASSERT_TRUE(folder_.Ffmpeg(FlatSource("24") + "\" -frames:v 120 -c:v libx264 -g 24 long.mp4"));
+  headless::FileStatus status;
+  const auto reader = FootageReader::Open(folder_ / "long.mp4", status);
+  ASSERT_TRUE(reader) << status.message;
+  for (const int n : {70, 71, 100, 119, 10, 11, 12, 60, 118, 0, 95, 96, 30}) {
+    const FootageFrame frame = reader->FrameAt(n, 24);
+    ASSERT_NE(frame.world, nullptr) << n << frame.status.message;
+    EXPECT_EQ(FlatFrameIndex(*frame.world), n);
+  }
+}
+
 TEST_F(FootageTiming, InfoGivesTheRateExactlyAndTheDuration) {
   const struct {
     size_t clip;

@@ -42,22 +42,27 @@ class MediaFolder {
 
   fs::path operator/(const std::string& name) const { return folder_ / name; }
 
-  // Runs "ffmpeg <arguments>" quietly; its errors go to the test's output. The names given are
-  // taken in this folder.
+  // Runs a shell command in this folder; true when it succeeds.
+  bool Run(const std::string& command) const {
+    return std::system(("cd '" + folder_.string() + "' && " + command).c_str()) == 0;
+  }
+
+  // Runs "ffmpeg <arguments>" quietly in this folder; its errors go to the test's output.
   bool Ffmpeg(const std::string& arguments) const {
-    const std::string command = "cd '" + folder_.string() +
-                                "' && ffmpeg -nostdin -hide_banner -loglevel error -y " + arguments;
-    return std::system(command.c_str()) == 0;
+    return Run("ffmpeg -nostdin -hide_banner -loglevel error -y " + arguments);
   }
 
   // A frame as the ffmpeg tool decodes it (frame `index`, counted from 0), raw, in its
-  // `pixel_format` (rgb24, rgba). `filters` go before the format, after its own rotation.
+  // `pixel_format` (rgb24, rgba), turned as the file says. The options go before the input
+  // (a decoder) and before the output (libswscale's flags).
   std::vector<uint8_t> DecodedByFfmpeg(const std::string& clip, int index,
                                        const std::string& pixel_format,
-                                       const std::string& options = "") const {
+                                       const std::string& input_options = "",
+                                       const std::string& output_options = "") const {
     const std::string raw = clip + "." + std::to_string(index) + "." + pixel_format;
-    if (!Ffmpeg(options + " -i '" + clip + "' -vf 'select=eq(n\\," + std::to_string(index) +
-                ")' -frames:v 1 -f rawvideo -pix_fmt " + pixel_format + " '" + raw + "'")) {
+    if (!Ffmpeg(input_options + " -i '" + clip + "' -vf 'select=eq(n\\," + std::to_string(index) +
+                ")' -frames:v 1 " + output_options + " -f rawvideo -pix_fmt " + pixel_format +
+                " '" + raw + "'")) {
       return {};
     }
     std::ifstream file(folder_ / raw, std::ios::binary);
@@ -68,24 +73,27 @@ class MediaFolder {
   fs::path folder_;
 };
 
-// Flat frames of a colour of their own, frame k's red 16 + 40 (k mod 6) and green
-// 16 + 40 (k / 6 mod 6), for 36 frames: a filter for the ffmpeg tool, after a source.
+// Flat frames of a colour of their own for 216 frames: frame k's red is 16 + 40 (k mod 6), its
+// green 16 + 40 (k / 6 mod 6) and its blue 16 + 40 (k / 36 mod 6). A filter for the ffmpeg tool,
+// after a source.
 constexpr char kFlatColourFrames[] =
-    "format=rgb24,geq=r='16+40*mod(N\\,6)':g='16+40*mod(floor(N/6)\\,6)':b=128";
+    "format=rgb24,geq=r='16+40*mod(N\\,6)':g='16+40*mod(floor(N/6)\\,6)':"
+    "b='16+40*mod(floor(N/36)\\,6)'";
 
 // The frame a world shows, by its colour; -1 when its colour is none of them or not flat.
 inline int FlatFrameIndex(const PF_EffectWorld& world) {
   const PF_Pixel& centre = headless::PixelAt(world, world.width / 2, world.height / 2);
-  const int column = (centre.red - 16 + 20) / 40;
-  const int row = (centre.green - 16 + 20) / 40;
-  const auto near = [](int value, int expected) { return std::abs(value - expected) <= 6; };
   const PF_Pixel& corner = headless::PixelAt(world, 0, world.height - 1);
-  if (!near(centre.red, 16 + 40 * column) || !near(centre.green, 16 + 40 * row) ||
-      !near(centre.blue, 128) || centre.alpha != 255 || !near(corner.red, centre.red) ||
-      !near(corner.green, centre.green)) {
-    return -1;
+  const int digits[3] = {(centre.red - 16 + 20) / 40, (centre.green - 16 + 20) / 40,
+                         (centre.blue - 16 + 20) / 40};
+  const int values[3] = {centre.red, centre.green, centre.blue};
+  const int corners[3] = {corner.red, corner.green, corner.blue};
+  for (int c = 0; c < 3; ++c) {
+    if (std::abs(values[c] - (16 + 40 * digits[c])) > 6 || std::abs(corners[c] - values[c]) > 6) {
+      return -1;
+    }
   }
-  return column + 6 * row;
+  return centre.alpha == 255 ? digits[0] + 6 * digits[1] + 36 * digits[2] : -1;
 }
 
 // How far a world's straight colour is from reference pixels (rgb24 or rgba): the mean and the
