@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "media/footage/frame_conversion.h"
-
+// Only with FFmpeg's libraries; a build without them reads no footage.
 #if QUORVEL_HAVE_FFMPEG
+
+#include "media/footage/frame_conversion.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
