@@ -54,7 +54,7 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketRelease>;
 using ScalePtr = std::unique_ptr<SwsContext, ScaleRelease>;
 using ResamplePtr = std::unique_ptr<SwrContext, ResampleRelease>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoRelease>;
-using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextRelease>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextRelease>;
+using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextRelease>;
 
 }  // namespace quorvel::media
