@@ -99,10 +99,22 @@ int64_t FirstFrameAtOrAfter(int64_t ms, const headless::Composition& composition
 
 SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
                        const CaptionOptions& options, const std::string& subtitles_file) {
-  if (style.layers.size() != 1) {
-    throw SceneError(style.file + ": layers: a caption style has one text layer, not " +
-                     std::to_string(style.layers.size()));
+  // The style's one text layer carries the cues; footage under it (a video the captions go
+  // over) stays as it is.
+  std::vector<const SceneLayer*> texts;
+  std::vector<SceneLayer> footage;
+  for (const SceneLayer& layer : style.layers) {
+    if (layer.footage) {
+      footage.push_back(layer);
+    } else {
+      texts.push_back(&layer);
+    }
   }
+  if (texts.size() != 1) {
+    throw SceneError(style.file + ": layers: a caption style has one text layer, not " +
+                     std::to_string(texts.size()));
+  }
+  const SceneLayer& caption = *texts.front();
   SceneFile scene = style;
   scene.layers.clear();
   scene.warnings.clear();  // about the style's own text, which the cues replace
@@ -123,7 +135,7 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
   }
 
   std::vector<CueFrames> frames;
-  const headless::TextLayer& styled = style.layers.front().text;
+  const headless::TextLayer& styled = caption.text;
   // A shorter --duration cuts the track: cues from its end on are left out, one across it ends
   // with it.
   const auto track_ms = static_cast<int64_t>(std::llround(composition.duration_seconds * 1000));
@@ -146,7 +158,7 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
                        std::to_string(cue.text.size()) + " bytes long; at most " +
                        std::to_string(kMaxTextBytes) + " are taken");
     }
-    CheckCueBox(style.layers.front(), cue.text, options.per_line,
+    CheckCueBox(caption, cue.text, options.per_line,
                 subtitles_file + ":" + std::to_string(cue.line));
     frames.push_back(cue_frames);
     if (std::string warning = MissingGlyphsWarning(styled, {cue.text},
@@ -168,7 +180,7 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
       line_count = std::max(line_count, LinesOf(cue.cue->text).size());
   }
   for (size_t line = 0; line < line_count; ++line) {
-    SceneLayer layer = style.layers.front();
+    SceneLayer layer = caption;
     layer.text.text = Keyed(text, headless::Easing::Hold());
     std::vector<CueFrames> shown;
     for (const CueFrames& cue : frames) {
@@ -181,6 +193,7 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
     if (options.per_line) layer.text.shown_line = static_cast<int>(line);
     scene.layers.push_back(std::move(layer));
   }
+  for (SceneLayer& under : footage) scene.layers.push_back(std::move(under));
   return scene;
 }
 

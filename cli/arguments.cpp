@@ -147,8 +147,16 @@ struct CommandShape {
 const CommandShape& ShapeOf(CommandName command) {
   static const std::vector<std::string> kRendering = {"--output", "--jobs",       "--module",
                                                       "--strict", "--max-memory", "--set"};
+  // Rendering a composition to a file: over footage, with its sound, through an encoder.
+  static const std::vector<std::string> kOutput = {"--over",   "--no-audio", "--crf",
+                                                   "--preset", "--prores",   "--duration"};
   const auto with = [](std::vector<std::string> more) {
     more.insert(more.end(), kRendering.begin(), kRendering.end());
+    if (std::find(more.begin(), more.end(), "--columns") == more.end()) {
+      for (const std::string& option : kOutput) {
+        if (std::find(more.begin(), more.end(), option) == more.end()) more.push_back(option);
+      }
+    }
     return more;
   };
   static const CommandShape kShapes[] = {
@@ -286,16 +294,30 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       invocation.fade_seconds = ParseSeconds(take_value(), option, 0, 60);
     } else if (option == "--duration") {
       invocation.duration_seconds = ParseSeconds(take_value(), option, 0.001, 86400);
-    } else if ((option == "--strict" || option == "--per-line") && !value) {
+    } else if (option == "--over") {
+      take_name(invocation.over);
+    } else if (option == "--crf") {
+      invocation.crf = ParseCount(take_value(), option, 0, 63);
+    } else if (option == "--preset") {
+      invocation.preset = take_value();
+    } else if (option == "--prores") {
+      invocation.prores = take_value();
+      if (invocation.prores != "422hq" && invocation.prores != "4444") {
+        throw UsageError("--prores '" + invocation.prores + "': expected 422hq or 4444");
+      }
+    } else if ((option == "--strict" || option == "--per-line" || option == "--no-audio") &&
+               !value) {
       invocation.strict = invocation.strict || option == "--strict";
       invocation.per_line = invocation.per_line || option == "--per-line";
+      invocation.no_audio = invocation.no_audio || option == "--no-audio";
     } else if (option.size() > 1 && option[0] == '-') {
-      throw UsageError("unknown option '" + option + "'" +
-                       SuggestionOr(option,
-                                    {"--output", "--style", "--frame", "--frames", "--jobs",
-                                     "--columns", "--module", "--strict", "--max-memory", "--set",
-                                     "--per-line", "--fade", "--duration"},
-                                    ""));
+      throw UsageError(
+          "unknown option '" + option + "'" +
+          SuggestionOr(option,
+                       {"--output", "--style", "--frame", "--frames", "--jobs", "--columns",
+                        "--module", "--strict", "--max-memory", "--set", "--per-line", "--fade",
+                        "--duration", "--over", "--no-audio", "--crf", "--preset", "--prores"},
+                       ""));
     } else {
       positional.push_back(option);
       continue;

@@ -31,7 +31,12 @@ struct Invocation {
   std::vector<compose::SceneOverride> overrides;  // --set, in the order given
   bool per_line = false;                          // captions: --per-line
   double fade_seconds = 0;                        // captions: --fade
-  std::optional<double> duration_seconds;         // captions: --duration
+  std::optional<double> duration_seconds;         // captions, and with --over: --duration
+  std::string over;                               // render, captions, batch: --over FILE
+  bool no_audio = false;                          // --no-audio: videos leave the sound out
+  std::optional<int> crf;                         // --crf: H.264 and VP9 quality
+  std::string preset;                             // --preset: H.264 and VP9 speed
+  std::string prores;                             // --prores 422hq|4444
 };
 
 // The arguments after the program's name. Throws UsageError.

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "compose/render/frame_output.h"
 #include "compose/render/output_pattern.h"
 #include "compose/render/scene_renderer.h"
+#include "compose/scene/over_footage.h"
 #include "compose/scene/scene_file.h"
 #include "headless/pixels/memory_budget.h"
 
@@ -93,10 +95,21 @@ int RunBatch(const Invocation& invocation, Console& console) {
     return table.RowPlace(row_of(job)) +
            (per_row > 1 ? " frame " + std::to_string(frame_of(job)) : std::string());
   };
+  // The footage under every row is read once; the note of a template laid out anew is told once.
+  std::optional<compose::OverFootage> over;
+  if (!invocation.over.empty()) over = compose::ReadOverFootage(invocation.over);
+  std::once_flag noted;
   batch::RowRenders renders(per_row, [&](size_t row) {
     auto prepared = std::make_unique<batch::PreparedRow>(batch::PreparedRow{
         SceneFromDocument(FillTemplate(document, table, row), template_name),
         OutputPattern(OutputNameForRow(invocation.output, table, row)), nullptr});
+    if (over) {
+      const std::string note =
+          compose::PutOverFootage(prepared->scene, *over, invocation.duration_seconds);
+      if (!note.empty()) {
+        std::call_once(noted, [&] { console.err << "quorvel-render: note: " << note << "\n"; });
+      }
+    }
     CheckFramesInScene(prepared->scene, range);
     ReportRowWarnings(prepared->scene, invocation.strict, console.err);
     prepared->session = std::make_unique<SceneRenderer>(module, prepared->scene);
@@ -112,7 +125,7 @@ int RunBatch(const Invocation& invocation, Console& console) {
           batch::RowRenders& renders;
           size_t row;
           ~Over() { renders.FrameOver(row); }
-        } over{renders, row};
+        } frame_over{renders, row};
         if (!slot->error.empty()) return slot->error;
         batch::PreparedRow& prepared = *slot->prepared;
         const A_long frame = frame_of(job);

@@ -27,9 +27,13 @@ int RunCaptions(const Invocation& invocation, Console& console) {
   const std::string text = ReadInputFile(invocation.subtitles, "subtitle file");
   const std::vector<Cue> cues =
       ParseSubtitles(text, SubtitleFormatOf(invocation.subtitles, text), name);
-  const SceneFile style = LoadSceneFile(invocation.style, invocation.overrides);
+  SceneFile style = LoadSceneFile(invocation.style, invocation.overrides);
+  // Over footage the track lasts as the footage does, unless --duration says otherwise.
+  PutOver(invocation, style, console);
   const CaptionOptions options{invocation.per_line, invocation.fade_seconds,
-                               invocation.duration_seconds};
+                               invocation.over.empty()
+                                   ? invocation.duration_seconds
+                                   : std::optional<double>(style.composition.duration_seconds)};
   return RenderScene(invocation, CaptionScene(style, cues, options, name), FramesByDefault::kAll,
                      console);
 }

@@ -16,10 +16,12 @@
 #include "compose/render/frame_output.h"
 #include "compose/render/output_pattern.h"
 #include "compose/render/scene_renderer.h"
+#include "compose/scene/over_footage.h"
 #include "compose/scene/scene_file.h"
 #include "headless/composition/frame_render.h"
 #include "headless/pixels/memory_budget.h"
 #include "media/image/png_output.h"
+#include "media/video/encoder_settings.h"
 #include "media/video/video_output.h"
 #include "media/video/video_size.h"
 
@@ -87,11 +89,26 @@ int RenderImages(const Invocation& invocation, const SceneFile& scene_file, cons
 int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const FrameRange& range,
                 media::VideoFormat format, Console& console) {
   const std::filesystem::path path(invocation.output);
+  if (!invocation.prores.empty()) {
+    if (format != media::VideoFormat::kProRes4444) {
+      throw UsageError("--prores is for .mov, not " + path.filename().string());
+    }
+    if (invocation.prores == "422hq") format = media::VideoFormat::kProRes422Hq;
+  }
   media::VideoSettings settings = compose::VideoSettingsFor(scene_file, format);
-  // First: a size the format cannot hold would otherwise show only after the frames' work.
-  if (const media::FileStatus fits = media::CheckVideoSize(format, settings.width, settings.height);
-      !fits) {
-    throw CliError(path.filename().string() + ": " + fits.message);
+  if (invocation.crf) settings.crf = *invocation.crf;
+  if (!invocation.preset.empty()) settings.preset = invocation.preset;
+  // First: settings, sizes and backgrounds the format cannot take would otherwise show only
+  // after the frames' work.
+  if (const media::FileStatus takes =
+          media::CheckEncoderSettings(format, settings.crf, settings.preset);
+      !takes) {
+    throw UsageError(path.filename().string() + ": " + takes.message);
+  }
+  for (const media::FileStatus& fits :
+       {media::CheckVideoSize(format, settings.width, settings.height),
+        media::CheckVideoBackground(format, settings.background)}) {
+    if (!fits) throw CliError(path.filename().string() + ": " + fits.message);
   }
   const media::OutputTarget target = CheckedOutput(path);
   if (format == media::VideoFormat::kH264 && settings.background.alpha < 255) {
@@ -101,6 +118,7 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
 
   SceneRenderer session(invocation.module.empty() ? DefaultModulePath() : invocation.module,
                         scene_file);
+  if (!invocation.no_audio) settings.audio = session.Sound(range);
   Progress progress(console.err, console.err_is_terminal, range.Count());
   // FFmpeg's warnings come from the encoder's threads, between the progress lines.
   settings.library_messages = [&progress](const std::string& line) {
@@ -143,10 +161,18 @@ int RenderScene(const Invocation& invocation, const SceneFile& scene_file, Frame
   return RenderImages(invocation, scene_file, range, console);
 }
 
+void PutOver(const Invocation& invocation, compose::SceneFile& scene, Console& console) {
+  if (invocation.over.empty()) return;
+  const compose::OverFootage footage = compose::ReadOverFootage(invocation.over);
+  const std::string note = compose::PutOverFootage(scene, footage, invocation.duration_seconds);
+  if (!note.empty()) console.err << "quorvel-render: note: " << note << "\n";
+}
+
 int RunRender(const Invocation& invocation, Console& console) {
   OutputFormatOf(invocation.output);  // a usage error before the scene is read
-  return RenderScene(invocation, LoadSceneFile(invocation.scene, invocation.overrides),
-                     FramesByDefault::kFirst, console);
+  SceneFile scene = LoadSceneFile(invocation.scene, invocation.overrides);
+  PutOver(invocation, scene, console);
+  return RenderScene(invocation, scene, FramesByDefault::kFirst, console);
 }
 
 }  // namespace quorvel::cli

@@ -20,6 +20,10 @@ int RunRender(const Invocation& invocation, Console& console);
 // are frame 0 (render) or every frame (captions).
 enum class FramesByDefault { kFirst, kAll };
 
+// With --over, puts the footage under the scene and gives the composition its size, rate and
+// length, telling of a scene laid out anew for another frame size.
+void PutOver(const Invocation& invocation, compose::SceneFile& scene, Console& console);
+
 // Renders a scene already read, to the invocation's output, as render does.
 int RenderScene(const Invocation& invocation, const compose::SceneFile& scene_file,
                 FramesByDefault frames, Console& console);

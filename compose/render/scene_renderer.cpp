@@ -120,8 +120,13 @@ SceneRenderer::SceneRenderer(std::shared_ptr<const headless::Module> module,
       composition_(scene_file.composition),
       options_(scene_file.options) {
   for (const SceneLayer& layer : scene_file.layers) {
+    if (layer.footage) {
+      layers_.push_back(
+          Layer{layer.text, nullptr, std::make_unique<FootageSource>(*layer.footage)});
+      continue;
+    }
     if (!layer.effect) {
-      layers_.push_back(Layer{layer.text, nullptr});
+      layers_.push_back(Layer{layer.text, nullptr, nullptr});
       continue;
     }
     ApplyEffectSettings(scene_file.file, layer, AddInstance(layer.text));
@@ -131,7 +136,7 @@ SceneRenderer::SceneRenderer(std::shared_ptr<const headless::Module> module,
 headless::EffectInstance& SceneRenderer::AddInstance(const headless::TextLayer& text) {
   auto instance = std::make_unique<headless::EffectInstance>(*module_, options_);
   instance->mutable_scene() = headless::Scene{composition_, text};
-  layers_.push_back(Layer{text, std::move(instance)});
+  layers_.push_back(Layer{text, std::move(instance), nullptr});
   headless::EffectInstance& added = *layers_.back().effect;
   const auto check = [](const headless::CommandResult& result, const char* what) {
     const std::string problem = CommandProblem(result, what);
@@ -147,6 +152,20 @@ headless::EffectInstance* SceneRenderer::first_instance() {
     if (layer.effect) return layer.effect.get();
   }
   return nullptr;
+}
+
+std::optional<media::AudioSource> SceneRenderer::Sound(const FrameRange& range) const {
+  // Layers are listed top first: the lowest footage with sound is the last such.
+  for (auto layer = layers_.rbegin(); layer != layers_.rend(); ++layer) {
+    if (!layer->footage || !layer->footage->info().audio) continue;
+    const FootageLayer& footage = layer->footage->layer();
+    const auto at = [&](A_long frame) {
+      return headless::Seconds(frame * composition_.frame_duration, composition_.time_scale);
+    };
+    return media::AudioSource{footage.path, footage.in_seconds - footage.start_seconds,
+                              at(range.first), at(range.last + 1)};
+  }
+  return std::nullopt;
 }
 
 headless::CommandResult SceneRenderer::RunChecked(PF_Cmd command, const std::string& what) {
@@ -200,6 +219,10 @@ headless::OwnedWorld SceneRenderer::RenderLayers(A_long frame) {
   for (size_t index = layers_.size(); index-- > 0;) {
     // A caption of many lines is as many layers: a stop is heard between them.
     if (headless::InterruptionRequested()) throw RenderError("interrupted");
+    if (layers_[index].footage) {
+      layers_[index].footage->LayOver(frame, composition_, options_, image);
+      continue;
+    }
     const A_u_char opacity = headless::OpacityAtFrame(composition_, layers_[index].text, frame);
     if (opacity == 0) continue;
     headless::OwnedWorld layer = RenderLayer(layers_[index], frame, index);

@@ -3,13 +3,17 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "compose/render/footage_source.h"
+#include "compose/scene/frame_range.h"
 #include "compose/scene/scene_file.h"
 #include "headless/composition/frame_render.h"
 #include "headless/instance/effect_instance.h"
 #include "headless/loading/module.h"
+#include "media/audio/audio_source.h"
 
 namespace quorvel::compose {
 
@@ -32,8 +36,9 @@ class SceneRenderer {
   // One instance on the default scene. Throws ModuleError for a module that is not a plug-in,
   // RenderError for a failed set-up command.
   SceneRenderer(const std::string& module_path, const headless::InstanceOptions& options);
-  // One instance per layer with an effect; throws SceneError as well, for parameter values the
-  // effect does not take.
+  // One instance per layer with an effect, and the footage of footage layers opened; throws
+  // SceneError as well, for parameter values the effect does not take, and RenderError for
+  // footage that cannot be read.
   SceneRenderer(const std::string& module_path, const SceneFile& scene_file);
   // The same on a module already loaded, which several sessions may share.
   SceneRenderer(std::shared_ptr<const headless::Module> module, const SceneFile& scene_file);
@@ -43,6 +48,10 @@ class SceneRenderer {
   headless::EffectInstance* first_instance();
   // The first instance, which the first constructor always makes.
   headless::EffectInstance& instance() { return *first_instance(); }
+
+  // The sound a video of the frames carries: that of the lowest footage layer that has sound,
+  // on the composition's clock; none when no footage has sound.
+  std::optional<media::AudioSource> Sound(const FrameRange& range) const;
 
   // Runs a command without parameters on the first instance; RenderError on any CommandProblem.
   headless::CommandResult RunChecked(PF_Cmd command, const std::string& what);
@@ -55,6 +64,7 @@ class SceneRenderer {
   struct Layer {
     headless::TextLayer text;
     std::unique_ptr<headless::EffectInstance> effect;  // null for plain text
+    std::unique_ptr<FootageSource> footage;            // set for a footage layer
   };
   headless::EffectInstance& AddInstance(const headless::TextLayer& text);
   headless::OwnedWorld RenderLayer(const Layer& layer, A_long frame, size_t index);
