@@ -14,6 +14,8 @@
 #include "compose/scene/effect_settings.h"
 #include "headless/common/interruption.h"
 #include "headless/pixels/memory_budget.h"
+#include "headless/pixels/transfer.h"
+#include "headless/pixels/world.h"
 
 namespace quorvel::compose {
 namespace {
@@ -192,6 +194,67 @@ headless::OwnedWorld SceneRenderer::RenderLayer(const Layer& layer, A_long frame
   return std::move(rendered.output);
 }
 
+namespace {
+
+// The smallest rectangle holding every pixel that is not all zero (a transparent pixel with
+// colour would still add it when laid over); false when there is none.
+bool InkBounds(const PF_EffectWorld& world, PF_Rect& bounds) {
+  bounds = {world.width, world.height, 0, 0};
+  for (A_long y = 0; y < world.height; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(headless::WorldRow(world, y));
+    A_long x = 0;
+    while (x < world.width && row[x] == 0) ++x;
+    if (x == world.width) continue;
+    A_long end = world.width;
+    while (row[end - 1] == 0) --end;
+    bounds.left = std::min(bounds.left, x);
+    bounds.right = std::max(bounds.right, end);
+    bounds.top = std::min(bounds.top, y);
+    bounds.bottom = y + 1;
+  }
+  return bounds.left < bounds.right;
+}
+
+}  // namespace
+
+std::shared_ptr<const SceneRenderer::DrawnLayer> SceneRenderer::DrawLayer(const Layer& layer,
+                                                                          A_long frame,
+                                                                          size_t index) {
+  // Every instant a frame may sample, its shutter included, lies within a frame before it and
+  // three after it.
+  const double step = headless::Seconds(composition_.frame_duration, composition_.time_scale);
+  const double seconds =
+      headless::Seconds(frame * composition_.frame_duration, composition_.time_scale);
+  const double first = seconds - step;
+  const double last = seconds + 3 * step;
+  if (reuse_drawn_layers_) {
+    const std::lock_guard<std::mutex> lock(layer.drawn->mutex);
+    if (layer.drawn->last && layer.drawn->last->span.Covers(first, last)) {
+      drawn_layers_reused_.fetch_add(1);
+      return layer.drawn->last;
+    }
+  }
+  headless::ConstantSpan span = headless::DrawingConstantAround(layer.text, seconds);
+  if (layer.effect) span = span.Within(layer.effect->params().ConstantAround(seconds));
+  headless::OwnedWorld whole = RenderLayer(layer, frame, index);
+  auto drawn = std::make_shared<DrawnLayer>();
+  drawn->span = span;
+  PF_Rect ink{};
+  if (InkBounds(whole.world(), ink)) {
+    drawn->left = ink.left;
+    drawn->top = ink.top;
+    drawn->pixels.emplace(ink.right - ink.left, ink.bottom - ink.top);
+    const PF_CompositeMode copy{PF_Xfer_COPY, 0, 255, 0, 0};
+    headless::TransferRect(nullptr, PF_Quality_HI, PF_MF_Alpha_PREMUL, PF_Field_FRAME, &ink,
+                           &whole.world(), &copy, nullptr, 0, 0, drawn->pixels->get());
+  }
+  if (reuse_drawn_layers_ && span.Covers(first, last)) {
+    const std::lock_guard<std::mutex> lock(layer.drawn->mutex);
+    layer.drawn->last = drawn;
+  }
+  return drawn;
+}
+
 headless::OwnedWorld SceneRenderer::RenderChecked(A_long frame) {
   headless::FrameMemoryGate& gate = headless::FrameMemoryGate::Instance();
   try {
@@ -216,6 +279,8 @@ headless::OwnedWorld SceneRenderer::RenderLayers(A_long frame) {
   // Bottom to top, each layer laid over what is below it at its opacity. A layer that shows
   // nothing at the frame is not rendered at all.
   std::optional<headless::OwnedWorld> image;
+  const A_long width = headless::DownsampledSize(composition_.width, options_.downsample_x);
+  const A_long height = headless::DownsampledSize(composition_.height, options_.downsample_y);
   for (size_t index = layers_.size(); index-- > 0;) {
     // A caption of many lines is as many layers: a stop is heard between them.
     if (headless::InterruptionRequested()) throw RenderError("interrupted");
@@ -225,18 +290,13 @@ headless::OwnedWorld SceneRenderer::RenderLayers(A_long frame) {
     }
     const A_u_char opacity = headless::OpacityAtFrame(composition_, layers_[index].text, frame);
     if (opacity == 0) continue;
-    headless::OwnedWorld layer = RenderLayer(layers_[index], frame, index);
-    if (!image && opacity == 255) {
-      image = std::move(layer);
-      continue;
-    }
-    if (!image) image.emplace(layer.width(), layer.height());
-    headless::LayOver(layer.world(), image->world(), opacity);
+    const std::shared_ptr<const DrawnLayer> drawn = DrawLayer(layers_[index], frame, index);
+    if (!drawn->pixels) continue;
+    if (!image) image.emplace(width, height);
+    // Only what the layer covers is visited.
+    headless::LayOver(drawn->pixels->world(), image->world(), opacity, drawn->left, drawn->top);
   }
-  if (!image) {
-    image.emplace(headless::DownsampledSize(composition_.width, options_.downsample_x),
-                  headless::DownsampledSize(composition_.height, options_.downsample_y));
-  }
+  if (!image) image.emplace(width, height);
   return std::move(*image);
 }
 

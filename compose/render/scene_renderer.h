@@ -2,7 +2,9 @@
 // A module loaded and the composition of a scene set up on it, the way a host sets effects up.
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +46,13 @@ class SceneRenderer {
   SceneRenderer(std::shared_ptr<const headless::Module> module, const SceneFile& scene_file);
 
   const headless::Module& module() const { return *module_; }
+
+  // Whether a text layer's frame may be taken from an earlier frame drawn from the very same
+  // inputs (text, position, the effect's values at every instant the frame samples); on by
+  // default, off to show that it changes nothing.
+  void set_reuse_drawn_layers(bool reuse) { reuse_drawn_layers_ = reuse; }
+  // How many times a layer's frame was taken from an earlier frame.
+  size_t drawn_layers_reused() const { return drawn_layers_reused_.load(); }
   // The instance on the topmost layer that has an effect (null when none has).
   headless::EffectInstance* first_instance();
   // The first instance, which the first constructor always makes.
@@ -61,12 +70,26 @@ class SceneRenderer {
   headless::OwnedWorld RenderChecked(A_long frame);
 
  private:
+  // A text layer's pixels at a frame, cropped to what is not transparent, kept for the frames
+  // around it that are drawn from the very same inputs.
+  struct DrawnLayer {
+    headless::ConstantSpan span;  // frames whose instants all fall in it draw the same
+    A_long left = 0;
+    A_long top = 0;
+    std::optional<headless::OwnedWorld> pixels;  // none when the layer draws nothing
+  };
+  struct DrawnLayerCache {
+    std::mutex mutex;
+    std::shared_ptr<const DrawnLayer> last;
+  };
   struct Layer {
     headless::TextLayer text;
     std::unique_ptr<headless::EffectInstance> effect;  // null for plain text
     std::unique_ptr<FootageSource> footage;            // set for a footage layer
+    std::unique_ptr<DrawnLayerCache> drawn = std::make_unique<DrawnLayerCache>();
   };
   headless::EffectInstance& AddInstance(const headless::TextLayer& text);
+  std::shared_ptr<const DrawnLayer> DrawLayer(const Layer& layer, A_long frame, size_t index);
   headless::OwnedWorld RenderLayer(const Layer& layer, A_long frame, size_t index);
   headless::OwnedWorld RenderLayers(A_long frame);
 
@@ -74,6 +97,8 @@ class SceneRenderer {
   headless::Composition composition_;
   headless::InstanceOptions options_;
   std::vector<Layer> layers_;  // top first
+  bool reuse_drawn_layers_ = true;
+  std::atomic<size_t> drawn_layers_reused_{0};
 };
 
 }  // namespace quorvel::compose

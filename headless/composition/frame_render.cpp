@@ -138,10 +138,18 @@ A_u_char OpacityAtFrame(const Composition& composition, const TextLayer& layer, 
   return static_cast<A_u_char>(std::lround(std::clamp(percent, 0.0, 100.0) * 2.55));
 }
 
-void LayOver(const PF_EffectWorld& upper, PF_EffectWorld& lower, A_u_char opacity) {
+void LayOver(const PF_EffectWorld& upper, PF_EffectWorld& lower, A_u_char opacity, A_long left,
+             A_long top) {
   const PF_CompositeMode over{PF_Xfer_IN_FRONT, 0, opacity, 0, 0};
   TransferRect(nullptr, PF_Quality_HI, PF_MF_Alpha_PREMUL, PF_Field_FRAME, nullptr, &upper, &over,
-               nullptr, 0, 0, &lower);
+               nullptr, left, top, &lower);
+}
+
+ConstantSpan DrawingConstantAround(const TextLayer& layer, double seconds) {
+  ConstantSpan span =
+      layer.text.ConstantAround(seconds).Within(layer.position.ConstantAround(seconds));
+  if (layer.explicit_outlines) span = span.Within(layer.explicit_outlines->ConstantAround(seconds));
+  return span;
 }
 
 A_long DownsampledSize(A_long full, const PF_RationalScale& factor) {

@@ -45,12 +45,17 @@ OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& l
 OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& layer,
                               const InstanceOptions& options, A_long frame);
 
+// The span around a time over which what the layer draws stays the same: its text, its
+// position and its outlines (not its opacity, which applies when it is laid over).
+ConstantSpan DrawingConstantAround(const TextLayer& layer, double seconds);
+
 // The layer's opacity at a frame's time as a composite takes it, 0 (not shown) to 255.
 A_u_char OpacityAtFrame(const Composition& composition, const TextLayer& layer, A_long frame);
 
-// Lays `upper` over `lower` (premultiplied, the same size) at an opacity, as a composition
-// stacks layers.
-void LayOver(const PF_EffectWorld& upper, PF_EffectWorld& lower, A_u_char opacity = 255);
+// Lays `upper` over `lower` (premultiplied) at an opacity, as a composition stacks layers, its
+// top-left pixel at (left, top) of `lower`.
+void LayOver(const PF_EffectWorld& upper, PF_EffectWorld& lower, A_u_char opacity = 255,
+             A_long left = 0, A_long top = 0);
 
 // Renders one frame: the text layer's own pixels at the instance's downsampling become the
 // input world (parameter 0), the parameters take their values at the frame's time, and the

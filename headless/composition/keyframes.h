@@ -80,6 +80,25 @@ struct Interpolation<double> {
 // Keys at the greatest and least time a scene may give, in seconds.
 inline constexpr double kMaxKeySeconds = 1e6;
 
+// Whether two values are the same, for knowing when an animated value does not change. Types
+// without a specialisation are never taken as the same (their frames are never shared).
+template <typename T>
+struct Sameness {
+  static bool Same(const T& a, const T& b) { return a == b; }
+};
+
+// A stretch of time [from, until) over which a value stays the same.
+struct ConstantSpan {
+  double from = 0;
+  double until = 0;
+
+  bool Covers(double first, double last) const { return from <= first && last < until; }
+  ConstantSpan Within(const ConstantSpan& other) const {
+    return {std::max(from, other.from), std::min(until, other.until)};
+  }
+  static ConstantSpan Always() { return {-INFINITY, INFINITY}; }
+};
+
 template <typename T>
 struct Animated {
   struct Key {
@@ -102,6 +121,15 @@ struct Animated {
   // The value at a time. Before the first key the first key's value holds, after the last the
   // last's; between two keys the earlier key's easing carries the value to the later one.
   T At(double seconds) const;
+
+  // The longest span around a time over which the value is what it is then, or an empty span
+  // at the time when it is moving: keys around it that hold that value, or carry it to a key
+  // of the same value (whatever the easing), extend it; a key that changes it ends it.
+  ConstantSpan ConstantAround(double seconds) const;
+
+ private:
+  // Whether the value stays the same from key `index` to the next.
+  bool Flat(size_t index) const;
 };
 
 std::string ShownSeconds(double seconds);
@@ -154,6 +182,50 @@ T Animated<T>::At(double seconds) const {
   // upper_bound guarantees from.seconds <= seconds < next->seconds: the span is positive.
   const double fraction = (seconds - from.seconds) / (next->seconds - from.seconds);
   return Interpolation<T>::Between(from.value, next->value, from.easing.Progress(fraction));
+}
+
+template <typename T>
+bool Animated<T>::Flat(size_t index) const {
+  const Key& from = keys[index];
+  return from.easing.kind == Easing::Kind::kHold || !Interpolation<T>::kMoves ||
+         Interpolation<T>::Holds(from.value) ||
+         Sameness<T>::Same(from.value, keys[index + 1].value);
+}
+
+template <typename T>
+ConstantSpan Animated<T>::ConstantAround(double seconds) const {
+  if (keys.empty()) return ConstantSpan::Always();
+  // The piece the time lies in: before the first key (0), from key i - 1 to key i (i), or after
+  // the last key (keys.size()).
+  const auto next =
+      std::upper_bound(keys.begin(), keys.end(), seconds,
+                       [](double time, const Key& key) { return time < key.seconds; });
+  const auto piece = static_cast<size_t>(next - keys.begin());
+  if (piece > 0 && piece < keys.size() && !Flat(piece - 1)) return {seconds, seconds};
+  const T& value = piece == 0 ? keys.front().value : keys[piece - 1].value;
+  ConstantSpan span{-INFINITY, INFINITY};
+  // Backwards: key i starts the piece; the piece before it must be flat at the same value.
+  for (size_t i = piece; i-- > 0;) {
+    if (!Sameness<T>::Same(keys[i].value, value) || (i > 0 && !Flat(i - 1)) ||
+        (i > 0 && !Sameness<T>::Same(keys[i - 1].value, value))) {
+      span.from = keys[i].seconds;
+      break;
+    }
+  }
+  // Forwards: the piece ends at key i; past it only when that key keeps the value and the piece
+  // after it is flat.
+  for (size_t i = piece; i < keys.size(); ++i) {
+    if (!Sameness<T>::Same(keys[i].value, value)) {
+      span.until = keys[i].seconds;
+      break;
+    }
+    if (i + 1 < keys.size() && !Flat(i)) {
+      // The value leaves this key moving: it is the same at the key itself only.
+      span.until = std::nextafter(keys[i].seconds, INFINITY);
+      break;
+    }
+  }
+  return span;
 }
 
 }  // namespace quorvel::headless

@@ -27,6 +27,11 @@ struct Interpolation<Point2> {
   }
 };
 
+template <>
+struct Sameness<Point2> {
+  static bool Same(const Point2& a, const Point2& b) { return a.x == b.x && a.y == b.y; }
+};
+
 // One path of a layer's text outlines, in layer pixels at full resolution. Tangents are
 // offsets from their vertex. A closed path of N vertices has N segments (the last one runs
 // back to vertex 0); an open path of N vertices has N - 1.
@@ -37,6 +42,12 @@ struct TextOutline {
   A_long NumSegments() const;
 };
 using TextOutlines = std::vector<TextOutline>;
+
+// Outlines given for tests are never taken as unchanged: frames showing them are always drawn.
+template <>
+struct Sameness<TextOutlines> {
+  static bool Same(const TextOutlines&, const TextOutlines&) { return false; }
+};
 
 // The value at a time (Animated::At).
 template <typename T>

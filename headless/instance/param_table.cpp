@@ -116,4 +116,10 @@ PF_ParamDef ParamTable::ValueAt(int index, double seconds) const {
   return definition;
 }
 
+ConstantSpan ParamTable::ConstantAround(double seconds) const {
+  ConstantSpan span = ConstantSpan::Always();
+  for (const Param& param : params_) span = span.Within(param.value.ConstantAround(seconds));
+  return span;
+}
+
 }  // namespace quorvel::headless

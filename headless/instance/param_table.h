@@ -37,6 +37,8 @@ class ParamTable {
   void SetKeys(int index, std::vector<ParamKey> keys);
   // The definition with its value at that time.
   PF_ParamDef ValueAt(int index, double seconds) const;
+  // The span around a time over which every parameter keeps its value then.
+  ConstantSpan ConstantAround(double seconds) const;
   // The world given as the input layer's pixels (parameter 0).
   void SetInputWorld(const PF_EffectWorld& world);
 

@@ -41,6 +41,25 @@ struct Interpolation<ParamValue> {
   static ParamValue Between(const ParamValue& from, const ParamValue& to, double progress);
 };
 
+template <>
+struct Sameness<ParamValue> {
+  static bool Same(const ParamValue& a, const ParamValue& b) {
+    if (a.kind != b.kind) return false;
+    switch (a.kind) {
+      case ParamValue::Kind::kNumber:
+        return a.number == b.number;
+      case ParamValue::Kind::kInteger:
+        return a.integer == b.integer;
+      case ParamValue::Kind::kPoint:
+        return Sameness<Point2>::Same(a.point, b.point);
+      case ParamValue::Kind::kColor:
+        return a.color.alpha == b.color.alpha && a.color.red == b.color.red &&
+               a.color.green == b.color.green && a.color.blue == b.color.blue;
+    }
+    return false;
+  }
+};
+
 // A parameter value the instance cannot take (unknown name, wrong type, out of range, keys
 // on a parameter that cannot vary in time); the message names the parameter.
 class ParamError : public std::runtime_error {

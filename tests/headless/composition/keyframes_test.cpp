@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,47 @@ TEST(Keyframes, AnAsymmetricBezierIsFollowedByItsX) {
     EXPECT_NEAR(TenToThirty(point.easing).At(1 + 2 * point.x), 10 + 20 * point.y, 1e-6)
         << "at x = " << point.x;
   }
+}
+
+// The span around a time over which a value stays what it is then: keys of the same value
+// extend it whatever their easing, a held value ends at the key that changes it, and a value
+// on its way between two different keys is the same at no other time.
+TEST(Keyframes, AValueIsKnownConstantBetweenKeysThatKeepIt) {
+  const auto keyed = [](std::vector<Animated<double>::Key> keys) {
+    return Animated<double>::Keyed(std::move(keys));
+  };
+  const Animated<double> steps = keyed({{1, 10, Easing::Hold()},
+                                        {2, 10, Easing::Bezier(0.5, 2, 0.5, 2)},
+                                        {3, 10, Easing::Hold()},
+                                        {4, 20, Easing::Linear()},
+                                        {5, 30}});
+  const struct {
+    double at;
+    double from;
+    double until;
+  } cases[] = {
+      {0, -INFINITY, 4},    // before the keys the first key's value, kept to the key at 4 s
+      {2.5, -INFINITY, 4},  // an overshooting easing between equal values moves nothing
+      {3.99, -INFINITY, 4}, {4.5, 4.5, 4.5},  // moving from 20 to 30
+      {6, 5, INFINITY},
+  };
+  for (const auto& c : cases) {
+    const ConstantSpan span = steps.ConstantAround(c.at);
+    EXPECT_EQ(span.from, c.from) << "at " << c.at;
+    EXPECT_EQ(span.until, c.until) << "at " << c.at;
+  }
+  EXPECT_TRUE(steps.ConstantAround(2).Covers(0.5, 3.9));
+  EXPECT_FALSE(steps.ConstantAround(2).Covers(0.5, 4));  // the value changes at 4 s
+  EXPECT_FALSE(steps.ConstantAround(4.5).Covers(4.5, 4.5));
+  EXPECT_TRUE(Animated<double>(7).ConstantAround(1e5).Covers(-1e6, 1e6));
+  // Text holds between keys whatever they say.
+  const auto text = Animated<std::string>::Keyed({{1, "a"}, {2, "a"}, {3, "b"}});
+  EXPECT_TRUE(text.ConstantAround(1.5).Covers(0, 2.99));
+  EXPECT_FALSE(text.ConstantAround(1.5).Covers(0, 3));
+  // A value moving away from a key is that value at the key alone.
+  const auto leaving = keyed({{1, 10}, {2, 20}});
+  EXPECT_TRUE(leaving.ConstantAround(0).Covers(-5, 1));
+  EXPECT_FALSE(leaving.ConstantAround(0).Covers(-5, 1.01));
 }
 
 TEST(Keyframes, TextHoldsWhateverTheEasing) {
