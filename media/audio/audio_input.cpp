@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "media/audio/audio_source.h"
+#include "media/video/ffmpeg_messages.h"
 
 #if QUORVEL_HAVE_FFMPEG
 
@@ -14,6 +15,7 @@ std::unique_ptr<AudioInput> AudioInput::Open(const std::filesystem::path& path, 
                                              Failure& failure) {
   failure = Failure::kUnreadable;
   std::unique_ptr<AudioInput> input(new AudioInput);
+  InstallFfmpegMessages();
   AVFormatContext* opened = nullptr;
   int error = avformat_open_input(&opened, path.string().c_str(), nullptr, nullptr);
   if (error < 0) {

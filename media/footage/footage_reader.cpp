@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "media/footage/footage_reader.h"
+#include "media/video/ffmpeg_messages.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -525,6 +526,7 @@ std::unique_ptr<FootageReader> FootageReader::Open(const fs::path& path, FileSta
   if (!fs::exists(path, error_code)) return fail("no such file");
   if (fs::is_directory(path, error_code)) return fail("it is a folder, not a file");
 
+  InstallFfmpegMessages();
   AVFormatContext* opened = avformat_alloc_context();
   if (opened == nullptr) return fail("out of memory");
   opened->interrupt_callback = {StopRequested, nullptr};

@@ -4,6 +4,8 @@
 #if QUORVEL_HAVE_FFMPEG
 
 extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavutil/log.h>
 }
 
@@ -35,8 +37,24 @@ std::string SpeakerOf(void* context) {
   return type->item_name(context);
 }
 
+// A demuxer's or a decoder's: footage being read, whose faults the reader tells in its own
+// words, naming the file and the time.
+bool FromReading(void* context) {
+  if (context == nullptr) return false;
+  const AVClass* type = *static_cast<const AVClass* const*>(context);
+  if (type == nullptr || type->class_name == nullptr) return false;
+  const std::string name = type->class_name;
+  if (name == "AVFormatContext") return static_cast<AVFormatContext*>(context)->iformat != nullptr;
+  if (name == "AVCodecContext") {
+    const AVCodec* codec = static_cast<AVCodecContext*>(context)->codec;
+    return codec != nullptr && av_codec_is_decoder(codec) != 0;
+  }
+  return false;
+}
+
 void OnMessage(void* context, int level, const char* format, va_list arguments) {
   if (level > AV_LOG_WARNING) return;  // information, statistics, debugging
+  if (FromReading(context)) return;
   va_list measuring;
   va_copy(measuring, arguments);
   const int length = std::vsnprintf(nullptr, 0, format, measuring);
@@ -69,10 +87,14 @@ void OnMessage(void* context, int level, const char* format, va_list arguments) 
 
 }  // namespace
 
-FfmpegMessageRoute::FfmpegMessageRoute(std::string output, LibraryMessageSink sink)
-    : output_(std::move(output)), sink_(std::move(sink)) {
+void InstallFfmpegMessages() {
   static std::once_flag installed;
   std::call_once(installed, [] { av_log_set_callback(OnMessage); });
+}
+
+FfmpegMessageRoute::FfmpegMessageRoute(std::string output, LibraryMessageSink sink)
+    : output_(std::move(output)), sink_(std::move(sink)) {
+  InstallFfmpegMessages();
   const std::lock_guard<std::mutex> lock(RoutesMutex());
   Routes().push_back(this);
 }

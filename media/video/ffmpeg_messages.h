@@ -12,6 +12,11 @@ namespace quorvel::media {
 // Takes one line of FFmpeg's, "<output>: <component>: <message>".
 using LibraryMessageSink = std::function<void(const std::string& line)>;
 
+// Routes FFmpeg's messages through this module from now on (once; every reader and writer
+// calls it): chatter is dropped, and so is what demuxers and decoders say of footage being
+// read, whose faults the reader tells itself.
+void InstallFfmpegMessages();
+
 // While a route lives, FFmpeg's warnings and errors go to its sink (to the newest route when
 // several live); with none, to standard error.
 class FfmpegMessageRoute {
