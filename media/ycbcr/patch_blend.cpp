@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -19,15 +20,17 @@ extern "C" {
 namespace quorvel::media {
 namespace {
 
-// A pixel's coverage is its alpha × the opacity, in units of 1 / kWhole.
+// A pixel's coverage is its alpha × the opacity, in units of 1 / kWhole; it is taken to kShift
+// fraction bits, as are the weights: every rounding but the last stays below a hundredth of a
+// code value, and a pixel's sum stays within 32 bits (a chroma block's, at 12 bits, in 64).
 constexpr int64_t kWhole = 255 * 255;
-// Weights are fixed point with kShift fraction bits: enough that every rounding but the last
-// stays far below a thousandth of a code value, few enough that a sum of four pixels at 12 bits
-// stays within 64 bits (below 2^50).
-constexpr int kShift = 32;
-constexpr int64_t kOne = int64_t{1} << kShift;
-// The frame's own value counts (n × kWhole − coverage) × this, over a block of n pixels.
-constexpr int64_t kFrameWeight = (kOne + kWhole / 2) / kWhole;
+constexpr int kShift = 16;
+constexpr int32_t kOne = 1 << kShift;
+
+// Coverage in units of 1 / kOne, of a pixel (up to kOne) or of a block (up to its pixels × kOne).
+int64_t FixedCoverage(int64_t alpha, int64_t opacity) {
+  return (alpha * opacity * kOne + kWhole / 2) / kWhole;
+}
 
 struct Layout {
   int depth;           // bits a sample, 8 to 12
@@ -98,38 +101,36 @@ bool LumaWeightsOf(ColourMatrix matrix, double& kr, double& kb) {
   return false;
 }
 
-// One plane's arithmetic. Over a block of n = 2^log2_n pixels whose coverages sum to T (in units
-// of 1 / kWhole) and whose premultiplied colours sum to (r, g, b), a sample F becomes
-//   F · (1 − T / (n · kWhole)) + (T / kWhole · offset + gains · (r, g, b) · opacity / 255) / n,
-// the mean of the pixels' (1 − a) · F + a · (offset + gains · straight colour).
+// One plane's arithmetic. Over a block of n = 2^log2_n pixels whose coverages sum to c (in units
+// of 1 / kOne) and whose premultiplied colours sum to (r, g, b), a sample F becomes
+//   (F · (n − c) + c · zero + gains · (r, g, b) · opacity / 255) / n,
+// the mean of the pixels' (1 − a) · F + a · (zero + gains · straight colour).
 struct Channel {
-  int64_t offset = 0;  // code value of zero colour, × kOne / kWhole
-  int64_t red = 0;     // code values a unit of premultiplied colour adds at the opacity, × kOne
-  int64_t green = 0;
-  int64_t blue = 0;
-  int64_t most = 255;
+  int32_t zero = 0;  // code value of zero colour
+  int32_t red = 0;   // code values a unit of premultiplied colour adds at the opacity, × kOne
+  int32_t green = 0;
+  int32_t blue = 0;
+  int32_t most = 255;
 
-  Channel(double zero, double gain, double weight_red, double weight_green, double weight_blue,
-          int opacity, int depth) {
-    const auto fixed = [](double value) { return static_cast<int64_t>(std::lround(value)); };
-    const double scale = gain * opacity / 255.0 * static_cast<double>(kOne);
-    offset = fixed(zero * static_cast<double>(kOne) / static_cast<double>(kWhole));
-    red = fixed(weight_red * scale);
-    green = fixed(weight_green * scale);
-    blue = fixed(weight_blue * scale);
-    most = (int64_t{1} << depth) - 1;
+  Channel(int zero_value, double gain, double weight_red, double weight_green, double weight_blue,
+          int opacity, int depth)
+      : zero(zero_value), most((1 << depth) - 1) {
+    const double scale = gain * opacity / 255.0 * kOne;
+    red = static_cast<int32_t>(std::lround(weight_red * scale));
+    green = static_cast<int32_t>(std::lround(weight_green * scale));
+    blue = static_cast<int32_t>(std::lround(weight_blue * scale));
   }
 
-  int64_t Blend(int64_t frame, int64_t coverage, int log2_n, int64_t r, int64_t g,
-                int64_t b) const {
-    const int64_t whole = kWhole << log2_n;
-    int64_t sum = coverage * offset + red * r + green * g + blue * b;
-    // Wholly covered, the frame's value goes: replaced, not read.
-    if (coverage < whole) sum += (whole - coverage) * kFrameWeight * frame;
+  // `Sum` is int32_t for one pixel, int64_t for a block (whose sums may pass 2^31 at 12 bits).
+  template <typename Sum>
+  Sum Blend(Sum frame, Sum coverage, int log2_n, Sum r, Sum g, Sum b) const {
     const int shift = kShift + log2_n;
-    sum += int64_t{1} << (shift - 1);
+    const Sum sum = frame * ((Sum{1} << shift) - coverage) + coverage * zero + red * r + green * g +
+                    blue * b + (Sum{1} << (shift - 1));
+    // Rounding may take a value a hair below zero; nothing else leaves the code range but
+    // full-range chroma of pure blue or red (255.5 at 8 bits).
     if (sum <= 0) return 0;
-    return std::min(sum >> shift, most);
+    return std::min<Sum>(sum >> shift, most);
   }
 };
 
@@ -147,60 +148,69 @@ Sample* RowOf(const AVFrame& frame, int plane, A_long y) {
 template <typename Sample>
 void BlendLuma(const AVFrame& frame, const PF_EffectWorld& patch, const PatchPlacement& placement,
                const Span& span, const Channel& luma) {
-  const int64_t opacity = placement.opacity;
+  int32_t coverage[256];
+  for (int alpha = 0; alpha < 256; ++alpha) {
+    coverage[alpha] = static_cast<int32_t>(FixedCoverage(alpha, placement.opacity));
+  }
   for (A_long y = span.top; y < span.bottom; ++y) {
     Sample* row = RowOf<Sample>(frame, 0, y);
     const PF_Pixel* source = headless::WorldRow(patch, y - placement.y) + (span.left - placement.x);
     for (A_long x = span.left; x < span.right; ++x) {
       const PF_Pixel& pixel = source[x - span.left];
       if (pixel.alpha == 0) continue;
-      row[x] = static_cast<Sample>(
-          luma.Blend(row[x], pixel.alpha * opacity, 0, pixel.red, pixel.green, pixel.blue));
+      // Wholly covered, the frame's value has no weight: it is replaced. (Telling that case
+      // apart costs more, on captions' antialiased edges, than the multiplication it saves.)
+      row[x] = static_cast<Sample>(luma.Blend<int32_t>(row[x], coverage[pixel.alpha], 0, pixel.red,
+                                                       pixel.green, pixel.blue));
     }
   }
 }
 
+// Chroma row by row: the patch's pixels summed into the chroma columns they fall in, then each
+// chroma sample that any of them covers blended with its block's sums.
 template <typename Sample>
 void BlendChroma(const AVFrame& frame, const PF_EffectWorld& patch, const PatchPlacement& placement,
                  const Span& span, const Layout& layout, const Channel& cb, const Channel& cr) {
   const int shift_x = layout.chroma_shift_x;
   const int shift_y = layout.chroma_shift_y;
-  const int64_t opacity = placement.opacity;
+  const A_long first_column = span.left >> shift_x;
+  const A_long columns = ((span.right - 1) >> shift_x) - first_column + 1;
+  struct Sums {
+    int32_t alpha, red, green, blue;
+  };
+  std::vector<Sums> sums(static_cast<size_t>(columns));
   for (A_long chroma_y = span.top >> shift_y; chroma_y <= (span.bottom - 1) >> shift_y;
        ++chroma_y) {
     const A_long block_top = chroma_y << shift_y;
     const A_long block_bottom = std::min<A_long>((chroma_y + 1) << shift_y, frame.height);
-    const A_long top = std::max(block_top, span.top);
-    const A_long bottom = std::min(block_bottom, span.bottom);
+    std::fill(sums.begin(), sums.end(), Sums{0, 0, 0, 0});
+    for (A_long y = std::max(block_top, span.top); y < std::min(block_bottom, span.bottom); ++y) {
+      const PF_Pixel* source =
+          headless::WorldRow(patch, y - placement.y) + (span.left - placement.x);
+      for (A_long x = span.left; x < span.right; ++x) {
+        const PF_Pixel& pixel = source[x - span.left];
+        Sums& column = sums[static_cast<size_t>((x >> shift_x) - first_column)];
+        column.alpha += pixel.alpha;
+        column.red += pixel.red;
+        column.green += pixel.green;
+        column.blue += pixel.blue;
+      }
+    }
     Sample* cb_row = RowOf<Sample>(frame, 1, chroma_y);
     Sample* cr_row = RowOf<Sample>(frame, 2, chroma_y);
-    for (A_long chroma_x = span.left >> shift_x; chroma_x <= (span.right - 1) >> shift_x;
-         ++chroma_x) {
+    for (A_long column = 0; column < columns; ++column) {
+      const Sums& sum = sums[static_cast<size_t>(column)];
+      if (sum.alpha == 0) continue;
+      const A_long chroma_x = first_column + column;
       const A_long block_left = chroma_x << shift_x;
       const A_long block_right = std::min<A_long>((chroma_x + 1) << shift_x, frame.width);
-      const A_long left = std::max(block_left, span.left);
-      const A_long right = std::min(block_right, span.right);
-      int64_t alpha = 0;
-      int64_t red = 0;
-      int64_t green = 0;
-      int64_t blue = 0;
-      for (A_long y = top; y < bottom; ++y) {
-        const PF_Pixel* source = headless::WorldRow(patch, y - placement.y) + (left - placement.x);
-        for (A_long x = 0; x < right - left; ++x) {
-          alpha += source[x].alpha;
-          red += source[x].red;
-          green += source[x].green;
-          blue += source[x].blue;
-        }
-      }
-      if (alpha == 0) continue;
       // A block cut by the frame's edge is the pixels it has: 1, 2 or 4.
       const int log2_n = (block_bottom - block_top - 1) + (block_right - block_left - 1);
-      const int64_t coverage = alpha * opacity;
-      cb_row[chroma_x] =
-          static_cast<Sample>(cb.Blend(cb_row[chroma_x], coverage, log2_n, red, green, blue));
-      cr_row[chroma_x] =
-          static_cast<Sample>(cr.Blend(cr_row[chroma_x], coverage, log2_n, red, green, blue));
+      const int64_t covered = FixedCoverage(sum.alpha, placement.opacity);
+      cb_row[chroma_x] = static_cast<Sample>(
+          cb.Blend<int64_t>(cb_row[chroma_x], covered, log2_n, sum.red, sum.green, sum.blue));
+      cr_row[chroma_x] = static_cast<Sample>(
+          cr.Blend<int64_t>(cr_row[chroma_x], covered, log2_n, sum.red, sum.green, sum.blue));
     }
   }
 }
@@ -210,12 +220,14 @@ void Blend(const AVFrame& frame, const PF_EffectWorld& patch, const PatchPlaceme
            const Span& span, const Layout& layout, const YcbcrColour& colour, double kr,
            double kb) {
   const double kg = 1 - kr - kb;
-  const double unit = static_cast<double>(1 << (layout.depth - 8));
+  // Limited range: black at 16, white at 235, chroma 128 ± 112, times 2^(depth − 8); full range:
+  // 0 to 2^depth − 1, chroma about 2^(depth − 1). The gains are per unit of 8-bit colour.
+  const int unit = 1 << (layout.depth - 8);
   const double full = static_cast<double>((1 << layout.depth) - 1) / 255;
-  const double luma_gain = colour.full_range ? full : 219 * unit / 255;
-  const double chroma_gain = colour.full_range ? full : 224 * unit / 255;
-  const double luma_zero = colour.full_range ? 0 : 16 * unit;
-  const double chroma_zero = static_cast<double>(1 << (layout.depth - 1));
+  const double luma_gain = colour.full_range ? full : 219.0 * unit / 255;
+  const double chroma_gain = colour.full_range ? full : 224.0 * unit / 255;
+  const int luma_zero = colour.full_range ? 0 : 16 * unit;
+  const int chroma_zero = 1 << (layout.depth - 1);
   const int opacity = placement.opacity;
   const Channel luma(luma_zero, luma_gain, kr, kg, kb, opacity, layout.depth);
   const double cb_scale = 1 / (2 * (1 - kb));

@@ -192,8 +192,9 @@ Reference SlowBlend(const AVFrame& frame, const Coding& coding, const PF_EffectW
 }
 
 struct Difference {
-  double mean = 0;
+  double mean = 0;  // from the reference rounded
   int most = 0;
+  double farthest = 0;  // from the reference's exact value
   int64_t samples = 0;
   int64_t changed_outside = 0;  // samples the patch leaves alone that changed all the same
 };
@@ -215,6 +216,7 @@ Difference Compare(const AVFrame& blended, const AVFrame& original, const Coding
         }
         const double wanted = std::clamp(reference.planes[plane][i], 0.0, 1.0 * coding.Most());
         const int off = std::abs(got - static_cast<int>(std::lround(wanted)));
+        difference.farthest = std::max(difference.farthest, std::abs(got - wanted));
         sum += off;
         difference.most = std::max(difference.most, off);
         ++difference.samples;
@@ -239,11 +241,12 @@ constexpr struct {
 
 // Every subsampling at 8 and 10 bits, every matrix, both ranges; a 23x15 patch over a 41x31
 // frame (odd, so that the last chroma blocks are cut by the frame's edge) at an odd place inside,
-// and cut by each edge. Both ways compute the same value, one in doubles and one in fixed point,
-// so they differ only where it lies within a hair of a half. Tolerance, in code values over the
-// samples the patch touches, in each case: luma and chroma alike, a mean of 0.02 and at most 1.
-// Measured over the 108 blends: luma never differs; chroma differs by 1 in 5 samples, each of
-// them x.50000 to x.50006 in the reference, the worst case's mean 0.008 (1 in 126 samples).
+// and cut by each edge. Both ways compute the same value, one in doubles and one in fixed point
+// (16 fraction bits), so they round apart only where it lies within a hair of a half. Tolerance,
+// in code values over the samples the patch touches, in each blend, luma and chroma alike: a mean
+// of 0.03 and at most 1 from the reference rounded, and at most 0.51 from its exact value.
+// Measured over the 108 blends (18,000 luma and 24,672 chroma samples): 44 samples off by 1,
+// each within 0.003 of a half; the worst blend's mean 0.011 for luma, 0.008 for chroma.
 // Every sample the patch leaves alone (the luma under its transparent pixels, the chroma whose
 // block has none of its other pixels) is unchanged, bit for bit.
 TEST(PatchBlend, MatchesBlendingInRgbAndCodingBack) {
@@ -286,10 +289,12 @@ TEST(PatchBlend, MatchesBlendingInRgbAndCodingBack) {
           EXPECT_GT(chroma.samples, 0);
           EXPECT_EQ(luma.changed_outside, 0);
           EXPECT_EQ(chroma.changed_outside, 0);
-          EXPECT_LE(luma.mean, 0.02);
+          EXPECT_LE(luma.mean, 0.03);
           EXPECT_LE(luma.most, 1);
-          EXPECT_LE(chroma.mean, 0.02);
+          EXPECT_LE(luma.farthest, 0.51);
+          EXPECT_LE(chroma.mean, 0.03);
           EXPECT_LE(chroma.most, 1);
+          EXPECT_LE(chroma.farthest, 0.51);
         }
       }
     }
