@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Only with FFmpeg's libraries: its frames are what is blended into.
-#if QUORVEL_HAVE_FFMPEG
-
 #include "media/ycbcr/patch_blend.h"
+
+// FFmpeg's frames are what is blended into: a build without its libraries has none.
+#if QUORVEL_HAVE_FFMPEG
 
 #include <algorithm>
 #include <cmath>
@@ -23,7 +23,7 @@ namespace {
 // A pixel's coverage is its alpha × the opacity, in units of 1 / kWhole; it is taken to kShift
 // fraction bits, as are the weights: every rounding but the last stays below a hundredth of a
 // code value, and a pixel's sum stays within 32 bits (a chroma block's, at 12 bits, in 64).
-constexpr int64_t kWhole = 255 * 255;
+constexpr int64_t kWhole = int64_t{255} * 255;
 constexpr int kShift = 16;
 constexpr int32_t kOne = 1 << kShift;
 
@@ -284,6 +284,22 @@ bool BlendPatch(AVFrame& frame, const YcbcrColour& colour, const PF_EffectWorld&
     Blend<uint16_t>(frame, patch, placement, span, layout, colour, kr, kb);
   }
   return true;
+}
+
+}  // namespace quorvel::media
+
+#else
+
+namespace quorvel::media {
+
+bool CanBlendPatch(int, const YcbcrColour&, std::string& why) {
+  why = "this build has no FFmpeg's libraries, and so no decoded frames";
+  return false;
+}
+
+bool BlendPatch(AVFrame&, const YcbcrColour& colour, const PF_EffectWorld&, const PatchPlacement&,
+                std::string& why) {
+  return CanBlendPatch(0, colour, why);
 }
 
 }  // namespace quorvel::media
