@@ -49,6 +49,7 @@ def main(folder):
     memory = load(folder, "memory_bench")
     sequence = load(folder, "sequence_bench")
     footage = load(folder, "footage_bench")
+    captions = load(folder, "caption_blend_bench")
     lines = []
 
     lines.append("Plug-in's own work per frame (render command less the host's transform_world and "
@@ -176,6 +177,25 @@ def main(folder):
         lines.append(row([f"{90000 / ms(reader):.1f}", f"{90000 / ms(decode):.1f}",
                           f"{ms(decode) / ms(reader):.2f}", f"{90000 / ms(fast):.1f}",
                           f"{ms(fast) / ms(reader):.2f}"]))
+        lines.append("")
+
+    blend = captions.get("caption_1080p/blend_box")
+    text = captions.get("caption_1080p/blend_text")
+    shared = captions.get("caption_1080p/blend_box_shared_frame")
+    to_argb = captions.get("caption_1080p/footage_to_argb_exact")
+    to_yuv = captions.get("caption_1080p/writer_argb_to_yuv420p")
+    if None not in (blend, text, shared, to_argb, to_yuv):
+        lines.append("A 1000x120 caption burnt into 1920x1080 yuv420p footage, per frame: blended "
+                     "into the decoded frame's planes (into a frame of its own, and into one the "
+                     "decoder still holds, copied first), against the conversions the way through "
+                     "RGB takes (the reader's exact conversion to ARGB, the writer's back):")
+        lines.append("")
+        lines.append(row(["blend box ms", "blend text ms", "copy + blend box ms",
+                          "footage to ARGB ms", "writer to yuv420p ms", "saved ms"]))
+        lines.append(row(["---"] * 6))
+        saved = ms(to_argb) + ms(to_yuv) - ms(shared)
+        lines.append(row([f"{ms(blend):.3f}", f"{ms(text):.3f}", f"{ms(shared):.3f}",
+                          f"{ms(to_argb):.3f}", f"{ms(to_yuv):.3f}", f"{saved:.3f}"]))
         lines.append("")
 
     lines.append("Peak memory of a 4K frame render against the worlds it needs (input, output, "

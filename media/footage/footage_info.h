@@ -6,15 +6,10 @@
 #include <string>
 
 #include "hostapi/host_api.h"
+#include "media/common/colour_matrix.h"
+#include "media/common/native_format.h"
 
 namespace quorvel::media {
-
-// The matrix that turns a frame's luma and chroma into red, green and blue; kNone for frames
-// stored as RGB (PNG, for one).
-enum class ColourMatrix { kNone, kBt601, kBt709, kBt2020, kSmpte240m, kFcc };
-
-// "BT.709", as messages and descriptions show it.
-const char* ColourMatrixName(ColourMatrix matrix);
 
 struct FootageInfo {
   // The frame as displayed: after its rotation.
@@ -37,6 +32,8 @@ struct FootageInfo {
   bool full_range = true;
   bool colour_assumed = false;  // the matrix was not tagged
   std::string primaries;
+  // The first frame as the decoder gave it, for FootageReader::NativeFrameAt.
+  NativeFormat native;
   // Turned clockwise by `rotation` degrees (0, 90, 180, 270), then mirrored left to right.
   int rotation = 0;
   bool mirrored = false;

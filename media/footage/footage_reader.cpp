@@ -146,6 +146,15 @@ std::string PrimariesName(AVColorPrimaries tagged, ColourMatrix matrix, int heig
   return "bt709";
 }
 
+// The matrix a frame was read with, as FFmpeg tags it: its own tag, or the one of the matrix
+// assumed (BT.601 as the primaries are named: PAL's for 576 lines, NTSC's otherwise).
+AVColorSpace ColourSpaceRead(const ColourReading& colour, AVColorSpace tagged, int height) {
+  if (colour.matrix == ColourMatrix::kNone) return AVCOL_SPC_RGB;
+  if (!colour.assumed) return tagged;
+  if (colour.matrix == ColourMatrix::kBt709) return AVCOL_SPC_BT709;
+  return height == 576 ? AVCOL_SPC_BT470BG : AVCOL_SPC_SMPTE170M;
+}
+
 struct Decoded {
   FramePtr frame;
   int64_t pts = 0;       // stream ticks
@@ -158,6 +167,11 @@ struct Fault {
   // failing packet's time (AV_NOPTS_VALUE when unknown) and then the time sought.
   int64_t at;
   std::string why;
+};
+
+struct Lookup {
+  FileStatus status;
+  const Decoded* decoded = nullptr;
 };
 
 enum class Step { kFrame, kEnd, kFault, kStopped };
@@ -416,6 +430,29 @@ struct FootageReader::State {
     return true;
   }
 
+  // The decoded frame on screen at `time` / `time_scale` seconds from the footage's start: null
+  // when there is none then (the footage has ended), or with the failure.
+  Lookup Find(int64_t time, int32_t time_scale) {
+    if (time_scale <= 0) return {Failed("a time scale must be positive"), nullptr};
+    if (info.still) return {{}, &held};
+    // To the nearest tick of the file's clock, as its timestamps were rounded when written: a
+    // frame at 2/30 s stored at 67 ms is on screen at 2/30 s.
+    const int64_t offset =
+        av_rescale_q_rnd(time, {1, time_scale}, time_base,
+                         static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+    switch (Locate(SaturatedSum(origin, offset))) {
+      case Found::kFrame:
+        return {{}, &held};
+      case Found::kNone:
+        return {};
+      case Found::kStopped:
+        return {Failed("stopped"), nullptr};
+      case Found::kFault:
+        break;
+    }
+    return {FailedAt(fault->at, fault->why), nullptr};
+  }
+
   FootageFrame Show(const Decoded& decoded) {
     if (shown && shown_pts == decoded.pts) return {{}, &world->world()};
     shown = false;
@@ -486,6 +523,11 @@ struct FootageReader::State {
     info.full_range = colour.full_range;
     info.colour_assumed = colour.assumed;
     info.primaries = PrimariesName(frame.color_primaries, colour.matrix, frame.height);
+    info.native.pixel_format = frame.format;
+    info.native.colour_space = ColourSpaceRead(colour, frame.colorspace, frame.height);
+    info.native.colour_range = colour.full_range ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    info.native.primaries = frame.color_primaries;
+    info.native.transfer = frame.color_trc;
     info.codec = codec.name;
     info.rotation = orientation.rotation;
     info.mirrored = orientation.mirrored;
@@ -627,24 +669,22 @@ std::unique_ptr<FootageReader> FootageReader::Open(const fs::path& path, FileSta
 
 FootageFrame FootageReader::FrameAt(int64_t time, int32_t time_scale) {
   State& s = *state_;
-  if (time_scale <= 0) return {s.Failed("a time scale must be positive"), nullptr};
-  if (s.info.still) return s.Show(s.held);
-  // To the nearest tick of the file's clock, as its timestamps were rounded when written: a
-  // frame at 2/30 s stored at 67 ms is on screen at 2/30 s.
-  const int64_t offset =
-      av_rescale_q_rnd(time, {1, time_scale}, s.time_base,
-                       static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
-  switch (s.Locate(SaturatedSum(s.origin, offset))) {
-    case Found::kFrame:
-      return s.Show(s.held);
-    case Found::kNone:
-      return {};
-    case Found::kStopped:
-      return {s.Failed("stopped"), nullptr};
-    case Found::kFault:
-      break;
+  const Lookup found = s.Find(time, time_scale);
+  if (found.decoded == nullptr) return {found.status, nullptr};
+  return s.Show(*found.decoded);
+}
+
+FootageNativeFrame FootageReader::NativeFrameAt(int64_t time, int32_t time_scale) {
+  State& s = *state_;
+  if (!s.orientation.Upright()) {
+    return {s.Failed("its frames are stored turned (" + std::to_string(s.orientation.rotation) +
+                     " degrees" + (s.orientation.mirrored ? ", mirrored" : "") +
+                     "), and only upright ones are given as decoded"),
+            nullptr};
   }
-  return {s.FailedAt(s.fault->at, s.fault->why), nullptr};
+  const Lookup found = s.Find(time, time_scale);
+  if (found.decoded == nullptr) return {found.status, nullptr};
+  return {{}, found.decoded->frame.get()};
 }
 
 bool FootageInputAvailable() {
@@ -668,6 +708,10 @@ std::unique_ptr<FootageReader> FootageReader::Open(const fs::path& path, FileSta
 }
 
 FootageFrame FootageReader::FrameAt(int64_t, int32_t) {
+  return {FailureFor(state_->path, "this build has no footage input"), nullptr};
+}
+
+FootageNativeFrame FootageReader::NativeFrameAt(int64_t, int32_t) {
   return {FailureFor(state_->path, "this build has no footage input"), nullptr};
 }
 

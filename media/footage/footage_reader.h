@@ -21,6 +21,8 @@
 #include "media/footage/footage_info.h"
 #include "media/image/file_output.h"
 
+struct AVFrame;
+
 namespace quorvel::media {
 
 struct FootageFrame {
@@ -28,6 +30,14 @@ struct FootageFrame {
   // The frame, premultiplied, of the footage's display size; null when there is none then (the
   // footage has ended) or on failure. Valid until the next call to the reader.
   const PF_EffectWorld* world = nullptr;
+};
+
+struct FootageNativeFrame {
+  FileStatus status;  // a failure names the file and the time
+  // The frame as the decoder gave it: its pixel format, size and colour as info().native says,
+  // not converted. Null when there is none then or on failure. Valid until the next call to the
+  // reader, and the reader's: to change it, take a reference of one's own (av_frame_clone).
+  const AVFrame* frame = nullptr;
 };
 
 class FootageReader {
@@ -51,6 +61,10 @@ class FootageReader {
   // fails partway (cut short, a decoder error) gives its frames up to the fault, then a failure
   // naming the time; a stop (headless::RequestInterruption) gives up promptly with a failure.
   FootageFrame FrameAt(int64_t time, int32_t time_scale);
+
+  // The same frame as FrameAt's, by the same rules, as the decoder gave it, for footage that is
+  // upright (rotation 0, not mirrored); a failure for any other.
+  FootageNativeFrame NativeFrameAt(int64_t time, int32_t time_scale);
 
  private:
   struct State;

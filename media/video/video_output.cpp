@@ -2,6 +2,7 @@
 #include "media/video/video_output.h"
 
 #include <cctype>
+#include <new>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@ extern "C" {
 #include "media/audio/audio_track.h"
 #include "media/common/ffmpeg_error.h"
 #include "media/common/ffmpeg_handles.h"
+#include "media/footage/colour_reading.h"
 #include "media/video/ffmpeg_messages.h"
 #endif
 #include "headless/pixels/world.h"
@@ -61,6 +63,45 @@ Format FormatOf(VideoFormat format) {
   return {"mp4", "libx264", AV_PIX_FMT_YUV420P, false};
 }
 
+// How the stream's colour is tagged, and so how its frames are converted.
+struct ColourTags {
+  AVColorSpace space = AVCOL_SPC_BT709;
+  AVColorRange range = AVCOL_RANGE_MPEG;
+  AVColorPrimaries primaries = AVCOL_PRI_BT709;
+  AVColorTransferCharacteristic transfer = AVCOL_TRC_BT709;
+};
+
+ColourTags TagsOf(const NativeFormat& native) {
+  return {static_cast<AVColorSpace>(native.colour_space),
+          static_cast<AVColorRange>(native.colour_range),
+          static_cast<AVColorPrimaries>(native.primaries),
+          static_cast<AVColorTransferCharacteristic>(native.transfer)};
+}
+
+// How the stream's numbers are read as colour.
+ColourReading ReadingOf(AVPixelFormat pixels, const ColourTags& tags, int width, int height) {
+  return ReadColour(pixels, tags.space, tags.range, AV_CODEC_ID_NONE, width, height);
+}
+
+// The format decoded frames go to the encoder in: yuvj formats as their yuv twins, which the
+// stream's tags say are full range.
+AVPixelFormat EncodedFormat(int pixel_format) {
+  return ReadingOf(static_cast<AVPixelFormat>(pixel_format), {}, 0, 0).format;
+}
+
+std::string PixelFormatName(int format) {
+  const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(format));
+  return name != nullptr ? name : "an unknown pixel format";
+}
+
+bool EncoderTakes(const AVCodec& encoder, AVPixelFormat pixels) {
+  for (const AVPixelFormat* format = encoder.pix_fmts;
+       format != nullptr && *format != AV_PIX_FMT_NONE; ++format) {
+    if (*format == pixels) return true;
+  }
+  return false;
+}
+
 // The user's quality and speed, by default settings that trade a little size for speed: frames
 // for an editor, not for delivery.
 void ChooseEncoderOptions(const VideoSettings& settings, AVCodecContext& codec) {
@@ -93,6 +134,7 @@ struct VideoWriter::State {
   OutputTarget target;
   VideoSettings settings;
   Format format;
+  ColourTags tags;
   fs::path temporary;
   OutputContextPtr output;
   CodecContextPtr codec;
@@ -102,6 +144,7 @@ struct VideoWriter::State {
   // Frames the encoder may still hold (its threads keep a reference until they are done): one
   // it has let go of is filled again, so that no frame's memory is made, cleared or copied anew.
   std::vector<FramePtr> frames;
+  FramePtr native;  // the encoder's reference to a decoded frame, while it is given
   PacketPtr packet;
   std::vector<PF_Pixel> straight;  // one frame as the converter reads it: straight A, R, G, B
   int64_t next_pts = 0;
@@ -134,13 +177,28 @@ struct VideoWriter::State {
     made->format = format.pixels;
     made->width = settings.width;
     made->height = settings.height;
-    made->color_primaries = AVCOL_PRI_BT709;
-    made->color_trc = AVCOL_TRC_BT709;
-    made->colorspace = AVCOL_SPC_BT709;
-    made->color_range = AVCOL_RANGE_MPEG;
+    Tag(*made);
     if (av_frame_get_buffer(made.get(), 0) < 0) return nullptr;
     frames.push_back(std::move(made));
     return frames.back().get();
+  }
+
+  void Tag(AVFrame& frame) const {
+    frame.color_primaries = tags.primaries;
+    frame.color_trc = tags.transfer;
+    frame.colorspace = tags.space;
+    frame.color_range = tags.range;
+  }
+
+  // Encodes the next frame, then writes the sound that plays with it.
+  FileStatus Send(AVFrame& frame) {
+    frame.pts = next_pts++;
+    if (FileStatus encoded = Encode(&frame); !encoded) return encoded;
+    if (!audio) return {};
+    const double written = static_cast<double>(next_pts) * settings.frame_duration /
+                           static_cast<double>(settings.time_scale);
+    if (FileStatus sound = audio->WriteUntil(written); !sound) return Failed(sound.message);
+    return {};
   }
 
   // Hands what the encoder has ready to the file; `frame` null drains it.
@@ -159,6 +217,22 @@ struct VideoWriter::State {
   }
 };
 
+FileStatus CheckNativeFormat(VideoFormat format, const NativeFormat& native) {
+  if (format != VideoFormat::kH264) {
+    return FileStatus::Failure("only H.264 (.mp4) takes footage's frames as they were decoded");
+  }
+  const Format h264 = FormatOf(format);
+  const AVCodec* encoder = avcodec_find_encoder_by_name(h264.encoder);
+  if (encoder == nullptr) {
+    return FileStatus::Failure(std::string("this FFmpeg has no ") + h264.encoder + " encoder");
+  }
+  if (!EncoderTakes(*encoder, EncodedFormat(native.pixel_format))) {
+    return FileStatus::Failure(std::string(h264.encoder) + " takes no frames in " +
+                               PixelFormatName(native.pixel_format) + " as they were decoded");
+  }
+  return {};
+}
+
 VideoWriter::VideoWriter(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 VideoWriter::~VideoWriter() = default;
@@ -170,6 +244,10 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
   state->target = target;
   state->settings = settings;
   state->format = FormatOf(settings.format);
+  if (settings.native) {
+    state->tags = TagsOf(*settings.native);
+    state->format.pixels = EncodedFormat(settings.native->pixel_format);
+  }
   state->temporary = TemporaryPathFor(target.path);
   State& s = *state;
   const auto fail = [&status](FileStatus why) {
@@ -194,6 +272,11 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
   if (encoder == nullptr) {
     return fail(s.Failed(std::string("this FFmpeg has no ") + s.format.encoder + " encoder"));
   }
+  if (settings.native) {
+    if (FileStatus taken = CheckNativeFormat(settings.format, *settings.native); !taken) {
+      return fail(s.Failed(taken.message));
+    }
+  }
   AVFormatContext* output = nullptr;
   if (avformat_alloc_output_context2(&output, nullptr, s.format.muxer,
                                      s.temporary.string().c_str()) < 0) {
@@ -203,7 +286,10 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
   s.stream = avformat_new_stream(output, nullptr);
   s.codec.reset(avcodec_alloc_context3(encoder));
   s.packet.reset(av_packet_alloc());
-  if (s.stream == nullptr || !s.codec || !s.packet) return fail(s.Failed("out of memory"));
+  s.native.reset(av_frame_alloc());
+  if (s.stream == nullptr || !s.codec || !s.packet || !s.native) {
+    return fail(s.Failed("out of memory"));
+  }
 
   AVCodecContext& codec = *s.codec;
   codec.width = settings.width;
@@ -214,10 +300,10 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
   codec.time_base = frame_time;
   codec.framerate = av_inv_q(frame_time);
   codec.sample_aspect_ratio = {1, 1};
-  codec.color_primaries = AVCOL_PRI_BT709;
-  codec.color_trc = AVCOL_TRC_BT709;
-  codec.colorspace = AVCOL_SPC_BT709;
-  codec.color_range = AVCOL_RANGE_MPEG;
+  codec.color_primaries = s.tags.primaries;
+  codec.color_trc = s.tags.transfer;
+  codec.colorspace = s.tags.space;
+  codec.color_range = s.tags.range;
   codec.thread_count = 0;  // as many as the encoder finds useful
   if ((output->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
     codec.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -254,10 +340,11 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target,
                                nullptr, nullptr));
   if (!s.scale)
     return fail(s.Failed("no converter to " + std::string(av_get_pix_fmt_name(s.format.pixels))));
-  // Full-range RGB in, BT.709 in limited range out.
-  const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-  sws_setColorspaceDetails(s.scale.get(), bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
-  s.straight.resize(static_cast<size_t>(settings.width) * static_cast<size_t>(settings.height));
+  // Full-range RGB in, the stream's matrix and range out.
+  const ColourReading out = ReadingOf(s.format.pixels, s.tags, settings.width, settings.height);
+  const int* matrix = sws_getCoefficients(SwscaleColourspace(out.matrix));
+  sws_setColorspaceDetails(s.scale.get(), matrix, 1, matrix, out.full_range ? 1 : 0, 0, 1 << 16,
+                           1 << 16);
   status = {};
   return std::unique_ptr<VideoWriter>(new VideoWriter(std::move(state)));
 }
@@ -270,6 +357,14 @@ FileStatus VideoWriter::Write(const PF_EffectWorld& world) {
   // Laid over the background as a PNG is (over black too in a format without alpha), straight,
   // as the converter and the alpha formats take it.
   const PF_Pixel backdrop = BackdropFor(s.settings.background, s.format.alpha);
+  // Made at the first world: a video of decoded frames may never take one.
+  if (s.straight.empty()) {
+    try {
+      s.straight.resize(static_cast<size_t>(world.width) * static_cast<size_t>(world.height));
+    } catch (const std::bad_alloc&) {
+      return s.Failed("out of memory");
+    }
+  }
   PF_Pixel* out = s.straight.data();
   for (A_long y = 0; y < world.height; ++y) {
     const PF_Pixel* row = WorldRow(world, y);
@@ -280,13 +375,34 @@ FileStatus VideoWriter::Write(const PF_EffectWorld& world) {
   const auto* source = reinterpret_cast<const uint8_t*>(s.straight.data());
   const int source_stride = world.width * static_cast<int>(sizeof(PF_Pixel));
   sws_scale(s.scale.get(), &source, &source_stride, 0, world.height, frame->data, frame->linesize);
-  frame->pts = s.next_pts++;
-  if (FileStatus encoded = s.Encode(frame); !encoded) return encoded;
-  if (!s.audio) return {};
-  const double written = static_cast<double>(s.next_pts) * s.settings.frame_duration /
-                         static_cast<double>(s.settings.time_scale);
-  if (FileStatus sound = s.audio->WriteUntil(written); !sound) return s.Failed(sound.message);
-  return {};
+  return s.Send(*frame);
+}
+
+FileStatus VideoWriter::Write(const AVFrame& frame) {
+  State& s = *state_;
+  if (!s.settings.native) {
+    return s.Failed("a decoded frame, but the video was opened for composited frames");
+  }
+  if (frame.width != s.settings.width || frame.height != s.settings.height) {
+    return s.Failed("a frame of another size");
+  }
+  if (EncodedFormat(frame.format) != s.format.pixels) {
+    return s.Failed("a decoded frame in " + PixelFormatName(frame.format) +
+                    ", but the video was opened for " +
+                    PixelFormatName(s.settings.native->pixel_format));
+  }
+  // The encoder's own reference, stamped as this video's: its time, its tags, the yuv twin of a
+  // yuvj format, and nothing of the source's coding (a picture type would force keyframes, side
+  // data would be carried along).
+  AVFrame& given = *s.native;
+  if (av_frame_ref(&given, &frame) < 0) return s.Failed("out of memory");
+  given.format = s.format.pixels;
+  s.Tag(given);
+  given.pict_type = AV_PICTURE_TYPE_NONE;
+  while (given.nb_side_data > 0) av_frame_remove_side_data(&given, given.side_data[0]->type);
+  FileStatus sent = s.Send(given);
+  av_frame_unref(&given);
+  return sent;
 }
 
 FileStatus VideoWriter::Finish() {
@@ -325,6 +441,14 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputTarget& target, const
 }
 
 FileStatus VideoWriter::Write(const PF_EffectWorld&) {
+  return FileStatus::Failure("this build has no video output");
+}
+
+FileStatus VideoWriter::Write(const AVFrame&) {
+  return FileStatus::Failure("this build has no video output");
+}
+
+FileStatus CheckNativeFormat(VideoFormat, const NativeFormat&) {
   return FileStatus::Failure("this build has no video output");
 }
 

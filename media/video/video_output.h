@@ -4,6 +4,9 @@
 // sound from a media file if asked (media/audio/). The file is written under a temporary name
 // beside the output and renamed into place by Finish(); a writer dropped before that leaves
 // nothing behind.
+//
+// An H.264 video may instead take footage's frames as they were decoded, in their own pixel format
+// and colour, tagged as they are: the encoder is given them as they come, with no conversion.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +18,10 @@
 
 #include "hostapi/host_api.h"
 #include "media/audio/audio_source.h"
+#include "media/common/native_format.h"
 #include "media/image/file_output.h"
+
+struct AVFrame;
 
 namespace quorvel::media {
 
@@ -46,7 +52,16 @@ struct VideoSettings {
   std::optional<std::string> preset;
   // The sound, trimmed to the span the frames cover; none when unset.
   std::optional<AudioSource> audio;
+  // Set, the video takes decoded frames of this format (FootageInfo::native) as they are, and its
+  // stream is tagged with their colour; H.264 only, in a pixel format x264 takes (4:2:0, 4:2:2
+  // or 4:4:4, 8 or 10 bits). Worlds are taken too, converted to that format and colour.
+  std::optional<NativeFormat> native;
 };
+
+// Whether a video of `format` can take decoded frames of `native` as they are (H.264 only, in a
+// pixel format x264 takes); the failure says why not, for a caller to composite through worlds
+// instead.
+FileStatus CheckNativeFormat(VideoFormat format, const NativeFormat& native);
 
 class VideoWriter {
  public:
@@ -60,6 +75,10 @@ class VideoWriter {
 
   // The next frame, premultiplied, of the settings' size; the sound that plays with it follows.
   FileStatus Write(const PF_EffectWorld& world);
+  // The next frame, decoded, of the settings' size and native format, given to the encoder as it
+  // is (the encoder keeps a reference: the caller's frame is not changed). Refused by a video not
+  // opened for native frames.
+  FileStatus Write(const AVFrame& frame);
   // Drains the encoders, ends the file and renames it into place. A request to stop
   // (headless::InterruptionRequested) is heard while the rest of the sound is written.
   FileStatus Finish();

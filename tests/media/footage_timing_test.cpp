@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "headless/pixels/world.h"
 #include "media/footage/footage_reader.h"
+#include "media/footage/frame_conversion.h"
 #include "tests/media/test_media.h"
 
 namespace quorvel::media {
@@ -72,6 +74,21 @@ int FrameShown(FootageReader& reader, int64_t time, int64_t scale) {
   return frame.world == nullptr ? -1 : FlatFrameIndex(*frame.world);
 }
 
+// The same, from the frame as decoded, converted here to tell its colour.
+int NativeFrameShown(FootageReader& reader, int64_t time, int64_t scale) {
+  const FootageNativeFrame frame = reader.NativeFrameAt(time, static_cast<int32_t>(scale));
+  EXPECT_TRUE(frame.status) << frame.status.message;
+  if (frame.frame == nullptr) return -1;
+  headless::OwnedWorld world(reader.info().width, reader.info().height);
+  FrameConverter converter;
+  std::string why;
+  EXPECT_TRUE(converter.ToStraight(*frame.frame, AV_CODEC_ID_NONE, world.width(), world.height(),
+                                   headless::WorldRow(world.world(), 0), world.world().rowbytes,
+                                   why))
+      << why;
+  return FlatFrameIndex(world.world());
+}
+
 class FootageTiming : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -87,7 +104,8 @@ class FootageTiming : public ::testing::Test {
 };
 
 // Each composition frame of 25 and 30 frames a second, from a little before the start to past
-// the end, read in order, backwards, and in jumps both ways, by one reader per order.
+// the end, read in order, backwards, and in jumps both ways, by one reader per order, as a
+// world and as decoded.
 TEST_F(FootageTiming, EachCompositionFrameShowsTheFrameWhoseSpanHoldsItsTime) {
   for (const Clip& clip : Clips()) {
     for (const int64_t rate : {25, 30}) {
@@ -107,11 +125,12 @@ TEST_F(FootageTiming, EachCompositionFrameShowsTheFrameWhoseSpanHoldsItsTime) {
         for (const int64_t n : *order) {
           const int expected = ExpectedFrame(clip, n, rate);
           if (expected == -2) continue;
-          EXPECT_EQ(FrameShown(*reader, n, rate), expected)
-              << "frame " << n
-              << (order == &in_order    ? " in order"
-                  : order == &backwards ? " backwards"
-                                        : " in jumps");
+          const char* how = order == &in_order    ? " in order"
+                            : order == &backwards ? " backwards"
+                                                  : " in jumps";
+          // Both ways of asking, by turns, from one reader.
+          EXPECT_EQ(FrameShown(*reader, n, rate), expected) << "frame " << n << how;
+          EXPECT_EQ(NativeFrameShown(*reader, n, rate), expected) << "native frame " << n << how;
         }
       }
     }

@@ -66,6 +66,10 @@ MediaProbe ProbeMedia(const std::filesystem::path& path) {
     s.codec = stream.codecpar->codec_id;
     s.profile = stream.codecpar->profile;
     s.pixels = static_cast<AVPixelFormat>(stream.codecpar->format);
+    s.colour_space = stream.codecpar->color_space;
+    s.colour_range = stream.codecpar->color_range;
+    s.primaries = stream.codecpar->color_primaries;
+    s.transfer = stream.codecpar->color_trc;
     s.sample_rate = stream.codecpar->sample_rate;
     s.channels = stream.codecpar->ch_layout.nb_channels;
     s.start = std::numeric_limits<double>::infinity();

@@ -20,6 +20,11 @@ struct StreamProbe {
   AVCodecID codec = AV_CODEC_ID_NONE;
   int profile = 0;  // FF_PROFILE_*
   AVPixelFormat pixels = AV_PIX_FMT_NONE;
+  // The colour its stream is tagged with.
+  AVColorSpace colour_space = AVCOL_SPC_UNSPECIFIED;
+  AVColorRange colour_range = AVCOL_RANGE_UNSPECIFIED;
+  AVColorPrimaries primaries = AVCOL_PRI_UNSPECIFIED;
+  AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
   int sample_rate = 0;
   int channels = 0;
   // Seconds on the file's timeline: where the stream is first shown or heard (its first packet,

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "media/footage/footage_info.h"
+#include "media/common/colour_matrix.h"
 
 namespace quorvel::media {
 
