@@ -12,6 +12,7 @@
 #include "cli/frame_report.h"
 #include "cli/interrupt.h"
 #include "cli/progress.h"
+#include "compose/render/footage_pass_through.h"
 #include "compose/render/frame_jobs.h"
 #include "compose/render/frame_output.h"
 #include "compose/render/output_pattern.h"
@@ -119,6 +120,9 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
   SceneRenderer session(invocation.module.empty() ? DefaultModulePath() : invocation.module,
                         scene_file);
   if (!invocation.no_audio) settings.audio = session.Sound(range);
+  // Over footage that fills the frame, its own frames go to the encoder, the layers above
+  // laid into their planes.
+  settings.native = compose::PassThroughFormat(session, scene_file, range, format);
   Progress progress(console.err, console.err_is_terminal, range.Count());
   // FFmpeg's warnings come from the encoder's threads, between the progress lines.
   settings.library_messages = [&progress](const std::string& line) {
@@ -129,9 +133,13 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
       media::VideoWriter::Open(target, settings, opened);
   if (!writer) throw CliError(opened.message);
 
-  const FrameJobsOutcome outcome = compose::RenderVideoFrames(
-      session, range, *writer, invocation.jobs.value_or(DefaultJobs()),
-      [&](A_long frame, const std::string& detail) { progress.FrameDone(frame, detail); });
+  const compose::FrameDone done = [&](A_long frame, const std::string& detail) {
+    progress.FrameDone(frame, detail);
+  };
+  const FrameJobsOutcome outcome =
+      settings.native ? compose::RenderVideoFramesOverFootage(session, range, *writer, done)
+                      : compose::RenderVideoFrames(session, range, *writer,
+                                                   invocation.jobs.value_or(DefaultJobs()), done);
   progress.Finish();
 
   const int exit_code = ReportFrameJobs(outcome, range.Count(), console);

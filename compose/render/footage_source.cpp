@@ -87,18 +87,48 @@ void FootageSource::ReturnReader(std::unique_ptr<media::FootageReader> reader) {
   idle_.push_back(std::move(reader));
 }
 
+namespace {
+
+// The footage's own time at a composition frame, in the composition's time units; false before
+// the layer starts.
+bool FootageTime(const FootageLayer& layer, A_long frame, const headless::Composition& composition,
+                 int64_t& time) {
+  const double seconds =
+      headless::Seconds(frame * composition.frame_duration, composition.time_scale);
+  if (seconds < layer.start_seconds) return false;
+  time = static_cast<int64_t>(
+      std::llround(layer.FootageSeconds(seconds) * static_cast<double>(composition.time_scale)));
+  return true;
+}
+
+}  // namespace
+
+media::NativeFrame FootageSource::NativeFrameAt(A_long frame,
+                                                const headless::Composition& composition) {
+  int64_t time = 0;
+  if (!FootageTime(layer_, frame, composition, time)) return media::NativeFrame();
+  if (!native_reader_) {
+    media::FileStatus status;
+    // Its frames come one after another to one job: the decoder's own threads keep up.
+    native_reader_ = media::FootageReader::Open(layer_.path, status, 0);
+    if (!native_reader_) throw RenderError(status.message);
+  }
+  const media::FootageNativeFrame shown =
+      native_reader_->NativeFrameAt(time, static_cast<int32_t>(composition.time_scale));
+  if (!shown.status) throw RenderError(shown.status.message);
+  return media::NativeFrame(shown.frame);
+}
+
 void FootageSource::LayOver(A_long frame, const headless::Composition& composition,
                             const headless::InstanceOptions& options,
                             std::optional<headless::OwnedWorld>& image) {
-  const int64_t time = static_cast<int64_t>(frame) * composition.frame_duration;
-  const double seconds = headless::Seconds(static_cast<A_long>(time), composition.time_scale);
-  if (seconds < layer_.start_seconds) return;
+  const double seconds =
+      headless::Seconds(frame * composition.frame_duration, composition.time_scale);
+  int64_t footage_time = 0;
+  if (!FootageTime(layer_, frame, composition, footage_time)) return;
   const double percent = std::clamp(layer_.opacity.At(seconds), 0.0, 100.0);
   const auto opacity = static_cast<A_u_char>(std::lround(percent * 2.55));
   if (opacity == 0) return;
-  // The footage's own time, in the composition's time units.
-  const auto footage_time = static_cast<int64_t>(
-      std::llround(layer_.FootageSeconds(seconds) * static_cast<double>(composition.time_scale)));
 
   std::unique_ptr<media::FootageReader> reader = TakeReader();
   const media::FootageFrame shown =

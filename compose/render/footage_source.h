@@ -13,6 +13,7 @@
 #include "headless/pixels/world.h"
 #include "media/footage/footage_info.h"
 #include "media/footage/footage_reader.h"
+#include "media/ycbcr/native_frame.h"
 
 namespace quorvel::compose {
 
@@ -44,6 +45,11 @@ class FootageSource {
                const headless::InstanceOptions& options,
                std::optional<headless::OwnedWorld>& image);
 
+  // The frame the footage shows at the composition's frame as the decoder gave it (empty when
+  // it shows none then), read by a reader of its own that decodes on several threads: for one
+  // job reading the frames in order. RenderError naming the file and time on failure.
+  media::NativeFrame NativeFrameAt(A_long frame, const headless::Composition& composition);
+
  private:
   std::unique_ptr<media::FootageReader> TakeReader();
   void ReturnReader(std::unique_ptr<media::FootageReader> reader);
@@ -52,6 +58,7 @@ class FootageSource {
   media::FootageInfo info_;
   std::mutex mutex_;
   std::vector<std::unique_ptr<media::FootageReader>> idle_;
+  std::unique_ptr<media::FootageReader> native_reader_;
 };
 
 }  // namespace quorvel::compose

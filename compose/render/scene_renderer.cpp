@@ -220,13 +220,13 @@ bool InkBounds(const PF_EffectWorld& world, PF_Rect& bounds) {
 std::shared_ptr<const SceneRenderer::DrawnLayer> SceneRenderer::DrawLayer(const Layer& layer,
                                                                           A_long frame,
                                                                           size_t index) {
-  // Every instant a frame may sample, its shutter included, lies within a frame before it and
-  // three after it.
-  const double step = headless::Seconds(composition_.frame_duration, composition_.time_scale);
+  // Every instant the frame samples, its shutter's included.
   const double seconds =
       headless::Seconds(frame * composition_.frame_duration, composition_.time_scale);
-  const double first = seconds - step;
-  const double last = seconds + 3 * step;
+  const headless::SampledInstants sampled =
+      headless::InstantsSampled(headless::FrameTimesAt(composition_, layer.text, frame));
+  const double first = sampled.first;
+  const double last = sampled.last;
   if (reuse_drawn_layers_) {
     const std::lock_guard<std::mutex> lock(layer.drawn->mutex);
     if (layer.drawn->last && layer.drawn->last->span.Covers(first, last)) {
@@ -253,6 +253,30 @@ std::shared_ptr<const SceneRenderer::DrawnLayer> SceneRenderer::DrawLayer(const 
     layer.drawn->last = drawn;
   }
   return drawn;
+}
+
+FootageSource* SceneRenderer::bottom_footage() {
+  if (layers_.empty() || !layers_.back().footage) return nullptr;
+  for (size_t index = 0; index + 1 < layers_.size(); ++index) {
+    if (layers_[index].footage) return nullptr;
+  }
+  return layers_.back().footage.get();
+}
+
+std::vector<SceneRenderer::Overlay> SceneRenderer::RenderOverlays(A_long frame) {
+  std::vector<Overlay> overlays;
+  try {
+    for (size_t index = layers_.size() - 1; index-- > 0;) {
+      if (headless::InterruptionRequested()) throw RenderError("interrupted");
+      const A_u_char opacity = headless::OpacityAtFrame(composition_, layers_[index].text, frame);
+      if (opacity == 0) continue;
+      std::shared_ptr<const DrawnLayer> drawn = DrawLayer(layers_[index], frame, index);
+      if (drawn->pixels) overlays.push_back({std::move(drawn), opacity});
+    }
+  } catch (const headless::MemoryBudgetError& error) {
+    throw RenderError(std::string(error.what()) + " (--max-memory)");
+  }
+  return overlays;
 }
 
 headless::OwnedWorld SceneRenderer::RenderChecked(A_long frame) {

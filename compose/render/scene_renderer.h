@@ -46,6 +46,7 @@ class SceneRenderer {
   SceneRenderer(std::shared_ptr<const headless::Module> module, const SceneFile& scene_file);
 
   const headless::Module& module() const { return *module_; }
+  const headless::Composition& composition() const { return composition_; }
 
   // Whether a text layer's frame may be taken from an earlier frame drawn from the very same
   // inputs (text, position, the effect's values at every instant the frame samples); on by
@@ -62,14 +63,6 @@ class SceneRenderer {
   // on the composition's clock; none when no footage has sound.
   std::optional<media::AudioSource> Sound(const FrameRange& range) const;
 
-  // Runs a command without parameters on the first instance; RenderError on any CommandProblem.
-  headless::CommandResult RunChecked(PF_Cmd command, const std::string& what);
-  // Renders one frame of the composition, its layers stacked bottom to top, each through its
-  // effect when it has one. Throws RenderError on any CommandProblem (naming the layer when
-  // there are several). Safe to call from several threads at once.
-  headless::OwnedWorld RenderChecked(A_long frame);
-
- private:
   // A text layer's pixels at a frame, cropped to what is not transparent, kept for the frames
   // around it that are drawn from the very same inputs.
   struct DrawnLayer {
@@ -78,6 +71,26 @@ class SceneRenderer {
     A_long top = 0;
     std::optional<headless::OwnedWorld> pixels;  // none when the layer draws nothing
   };
+  // A layer above the footage, drawn at a frame, with the opacity it is laid over at.
+  struct Overlay {
+    std::shared_ptr<const DrawnLayer> drawn;
+    A_u_char opacity;
+  };
+  // The footage at the bottom of the composition when every other layer is a text layer (null
+  // otherwise): a video may be made from its decoded frames with the others laid into them.
+  FootageSource* bottom_footage();
+  // The text layers above the bottom footage at a frame, bottom first, those that show nothing
+  // left out. Throws RenderError as RenderChecked does.
+  std::vector<Overlay> RenderOverlays(A_long frame);
+
+  // Runs a command without parameters on the first instance; RenderError on any CommandProblem.
+  headless::CommandResult RunChecked(PF_Cmd command, const std::string& what);
+  // Renders one frame of the composition, its layers stacked bottom to top, each through its
+  // effect when it has one. Throws RenderError on any CommandProblem (naming the layer when
+  // there are several). Safe to call from several threads at once.
+  headless::OwnedWorld RenderChecked(A_long frame);
+
+ private:
   struct DrawnLayerCache {
     std::mutex mutex;
     std::shared_ptr<const DrawnLayer> last;

@@ -93,6 +93,22 @@ std::vector<double> ShutterSamples(const FrameTimes& times) {
   return samples;
 }
 
+SampledInstants InstantsSampled(const FrameTimes& times) {
+  const double current = times.current_time;
+  double first = current;
+  double last = current;
+  if (times.shutter_angle != 0) {
+    // As ShutterSamples and the effect find them.
+    const double step = times.time_step;
+    const double open = std::trunc(current + step * times.shutter_phase / 65536.0);
+    const double close = std::trunc(open + step * times.shutter_angle / 65536.0);
+    first = std::min({first, open, close});
+    last = std::max({last, open, close});
+  }
+  const double scale = times.time_scale;
+  return {first / scale, last / scale};
+}
+
 OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& layer,
                               const InstanceOptions& options, const FrameTimes& times) {
   const std::vector<double> samples = ShutterSamples(times);

@@ -45,6 +45,15 @@ OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& l
 OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& layer,
                               const InstanceOptions& options, A_long frame);
 
+// The first and last instant, in seconds, at which rendering a frame with these times samples
+// the layer and the effect's values: the frame's time and, under a shutter, the effect's open
+// and close instants (the layer's own samples lie between them).
+struct SampledInstants {
+  double first;
+  double last;
+};
+SampledInstants InstantsSampled(const FrameTimes& times);
+
 // The span around a time over which what the layer draws stays the same: its text, its
 // position and its outlines (not its opacity, which applies when it is laid over).
 ConstantSpan DrawingConstantAround(const TextLayer& layer, double seconds);
