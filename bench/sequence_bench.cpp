@@ -4,9 +4,6 @@
 // box behind moving text against ffmpeg's own drawtext box drawing the same, to PNGs and to
 // ProRes 4444.
 #include <benchmark/benchmark.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_main.h"
+#include "bench/run_program.h"
 
 namespace quorvel::bench {
 namespace {
@@ -22,24 +20,6 @@ constexpr char kScene[] = QUORVEL_SOURCE_DIR "/scenes/motion.json";
 constexpr char kFrames[] = "0-23";
 constexpr char kVersusScene[] = QUORVEL_SOURCE_DIR "/bench/scenes/versus_ffmpeg.json";
 constexpr char kFontFile[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
-
-// Runs a program with its output on /dev/null; true when it exits with 0.
-bool RunProgram(std::vector<std::string> arguments) {
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  const pid_t child = fork();
-  if (child < 0) return false;
-  if (child == 0) {
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  if (waitpid(child, &status, 0) != child) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 bool RunRender(const std::string& output_pattern, int jobs) {
   return RunProgram({QUORVEL_RENDER_PATH, "render", kScene, "-o", output_pattern, "--frames",

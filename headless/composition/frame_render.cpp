@@ -109,14 +109,11 @@ SampledInstants InstantsSampled(const FrameTimes& times) {
   return {first / scale, last / scale};
 }
 
-OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& layer,
-                              const InstanceOptions& options, const FrameTimes& times) {
-  const std::vector<double> samples = ShutterSamples(times);
-  if (samples.size() == 1 || !MovesAcross(layer, samples)) {
-    return LayerPixels(composition, layer, options, Seconds(times.current_time, times.time_scale));
-  }
-  // The average of the samples, premultiplied, as the host averages a motion-blurred placement.
-  static_assert(kMotionBlurSamples * 255 <= 0xFFFF, "the sums fit 16 bits");
+namespace {
+
+// The average of the layer's pixels at the samples, each drawn over the whole layer.
+OwnedWorld AverageOfSamples(const Composition& composition, const TextLayer& layer,
+                            const InstanceOptions& options, const std::vector<double>& samples) {
   OwnedWorld first = LayerPixels(composition, layer, options, samples.front());
   const size_t row_values = static_cast<size_t>(first.width()) * 4;
   std::vector<uint16_t> sums(row_values * static_cast<size_t>(first.height()));
@@ -140,6 +137,54 @@ OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& l
     }
   }
   return first;
+}
+
+}  // namespace
+
+OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& layer,
+                              const InstanceOptions& options, const FrameTimes& times) {
+  const std::vector<double> samples = ShutterSamples(times);
+  if (samples.size() == 1 || !MovesAcross(layer, samples)) {
+    return LayerPixels(composition, layer, options, Seconds(times.current_time, times.time_scale));
+  }
+  // The average of the samples, premultiplied, as the host averages a motion-blurred placement.
+  static_assert(kMotionBlurSamples * 255 <= 0xFFFF, "the sums fit 16 bits");
+  if (!IsFullResolution(options.downsample_x) || !IsFullResolution(options.downsample_y)) {
+    return AverageOfSamples(composition, layer, options, samples);
+  }
+  // At full resolution only the part some sample reaches is drawn and summed: elsewhere every
+  // sample, and so their average, is transparent.
+  const A_long width = composition.width;
+  const A_long height = composition.height;
+  PF_Rect reach{width, height, 0, 0};
+  for (const double at : samples) {
+    const PF_Rect sample = LayerInkReach(layer, at, width, height);
+    if (sample.right <= sample.left || sample.bottom <= sample.top) continue;
+    reach = {std::min(reach.left, sample.left), std::min(reach.top, sample.top),
+             std::max(reach.right, sample.right), std::max(reach.bottom, sample.bottom)};
+  }
+  OwnedWorld average(width, height);
+  if (reach.right <= reach.left || reach.bottom <= reach.top) return average;
+  const auto reach_width = static_cast<size_t>(reach.right - reach.left);
+  const auto reach_height = static_cast<size_t>(reach.bottom - reach.top);
+  std::vector<PF_Pixel> drawn(reach_width * reach_height);
+  std::vector<uint16_t> sums(drawn.size() * 4);
+  for (size_t i = 0; i < samples.size() && !InterruptionRequested(); ++i) {
+    RenderLayerPixels(layer, samples[i], width, height, drawn.data(),
+                      static_cast<long>(reach_width * sizeof(PF_Pixel)), &reach);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(drawn.data());
+    for (size_t j = 0; j < sums.size(); ++j) sums[j] = static_cast<uint16_t>(sums[j] + bytes[j]);
+  }
+  const auto count = static_cast<unsigned>(samples.size());
+  for (size_t y = 0; y < reach_height; ++y) {
+    auto* bytes = reinterpret_cast<unsigned char*>(
+        WorldRow(average.world(), reach.top + static_cast<A_long>(y)) + reach.left);
+    const uint16_t* row = &sums[y * reach_width * 4];
+    for (size_t i = 0; i < reach_width * 4; ++i) {
+      bytes[i] = static_cast<unsigned char>((row[i] + count / 2) / count);
+    }
+  }
+  return average;
 }
 
 OwnedWorld LayerPixelsAtFrame(const Composition& composition, const TextLayer& layer,

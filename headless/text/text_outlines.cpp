@@ -367,6 +367,33 @@ double Unit(A_u_char channel) {
   return channel / 255.0;
 }
 
+// Only the pixels the outlines can reach are drawn: a curve lies within its control points, and
+// a pixel more each way holds the antialiased edge. Whole-pixel offsets leave cairo's coverage
+// exactly what it is on a surface of the whole layer.
+PF_Rect InkReach(const TextOutlines& outlines, int width, int height) {
+  double left = INFINITY, top = INFINITY, right = -INFINITY, bottom = -INFINITY;
+  for (const TextOutline& outline : outlines) {
+    for (const PF_PathVertex& v : outline.vertices) {
+      for (const auto& [x, y] : {std::pair{v.x, v.y}, std::pair{v.x + v.tan_in_x, v.y + v.tan_in_y},
+                                 std::pair{v.x + v.tan_out_x, v.y + v.tan_out_y}}) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+    }
+  }
+  const auto clamp = [](double value, int high) {
+    return static_cast<A_long>(std::clamp(value, 0.0, static_cast<double>(high)));
+  };
+  PF_Rect reach{};
+  reach.left = std::isfinite(left) ? clamp(std::floor(left) - 1, width) : 0;
+  reach.right = std::isfinite(right) ? clamp(std::ceil(right) + 1, width) : 0;
+  reach.top = std::isfinite(top) ? clamp(std::floor(top) - 1, height) : 0;
+  reach.bottom = std::isfinite(bottom) ? clamp(std::ceil(bottom) + 1, height) : 0;
+  return reach;
+}
+
 }  // namespace
 
 #if QUORVEL_HAVE_PANGO
@@ -421,34 +448,29 @@ TextOutlines TextOutlinesAt(const TextLayer& layer, double seconds) {
                        Interpolate(layer.position, seconds));
 }
 
-bool RenderLayerPixels(const TextLayer& layer, double seconds, int width, int height,
-                       PF_Pixel* pixels, long rowbytes) {
-  if (pixels == nullptr || width <= 0 || height <= 0) return false;
-  if (rowbytes / static_cast<long>(sizeof(PF_Pixel)) < width) return false;
+PF_Rect LayerInkReach(const TextLayer& layer, double seconds, int width, int height) {
+  return InkReach(TextOutlinesAt(layer, seconds), width, height);
+}
 
-  // Only the pixels the outlines can reach are drawn: a curve lies within its control points,
-  // and a pixel more each way holds the antialiased edge. Whole-pixel offsets leave cairo's
-  // coverage exactly what it is on a surface of the whole layer.
-  const TextOutlines outlines = TextOutlinesAt(layer, seconds);
-  double left = INFINITY, top = INFINITY, right = -INFINITY, bottom = -INFINITY;
-  for (const TextOutline& outline : outlines) {
-    for (const PF_PathVertex& v : outline.vertices) {
-      for (const auto& [x, y] : {std::pair{v.x, v.y}, std::pair{v.x + v.tan_in_x, v.y + v.tan_in_y},
-                                 std::pair{v.x + v.tan_out_x, v.y + v.tan_out_y}}) {
-        left = std::min(left, x);
-        right = std::max(right, x);
-        top = std::min(top, y);
-        bottom = std::max(bottom, y);
-      }
-    }
+bool RenderLayerPixels(const TextLayer& layer, double seconds, int width, int height,
+                       PF_Pixel* pixels, long rowbytes, const PF_Rect* area) {
+  if (pixels == nullptr || width <= 0 || height <= 0) return false;
+  const PF_Rect buffer = area != nullptr ? *area : PF_Rect{0, 0, width, height};
+  const int buffer_width = buffer.right - buffer.left;
+  const int buffer_height = buffer.bottom - buffer.top;
+  if (buffer.left < 0 || buffer.top < 0 || buffer.right > width || buffer.bottom > height ||
+      buffer_width <= 0 || buffer_height <= 0) {
+    return false;
   }
-  const auto clamp = [](double value, int high) {
-    return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(high)));
-  };
-  const int x0 = std::isfinite(left) ? clamp(std::floor(left) - 1, width) : 0;
-  const int x1 = std::isfinite(right) ? clamp(std::ceil(right) + 1, width) : 0;
-  const int y0 = std::isfinite(top) ? clamp(std::floor(top) - 1, height) : 0;
-  const int y1 = std::isfinite(bottom) ? clamp(std::ceil(bottom) + 1, height) : 0;
+  if (rowbytes / static_cast<long>(sizeof(PF_Pixel)) < buffer_width) return false;
+
+  const TextOutlines outlines = TextOutlinesAt(layer, seconds);
+  const PF_Rect reach = InkReach(outlines, width, height);
+  // In the layer's pixels, what is drawn: the reach within the buffer.
+  const int x0 = std::clamp<int>(reach.left, buffer.left, buffer.right);
+  const int x1 = std::clamp<int>(reach.right, x0, buffer.right);
+  const int y0 = std::clamp<int>(reach.top, buffer.top, buffer.bottom);
+  const int y1 = std::clamp<int>(reach.bottom, y0, buffer.bottom);
 
   CairoSurfacePtr surface;
   if (x1 > x0 && y1 > y0) {
@@ -469,14 +491,16 @@ bool RenderLayerPixels(const TextLayer& layer, double seconds, int width, int he
   // like the host's worlds; the host's pixels are the bytes alpha, red, green, blue. What the
   // outlines cannot reach is transparent.
   auto* destination = reinterpret_cast<unsigned char*>(pixels);
-  for (int y = 0; y < height; ++y) {
-    auto* row = reinterpret_cast<PF_Pixel*>(destination + static_cast<ptrdiff_t>(y) * rowbytes);
+  for (int y = buffer.top; y < buffer.bottom; ++y) {
+    auto* row = reinterpret_cast<PF_Pixel*>(destination +
+                                            static_cast<ptrdiff_t>(y - buffer.top) * rowbytes) -
+                buffer.left;
     if (surface == nullptr || y < y0 || y >= y1) {
-      std::memset(row, 0, static_cast<size_t>(width) * sizeof(PF_Pixel));
+      std::memset(row + buffer.left, 0, static_cast<size_t>(buffer_width) * sizeof(PF_Pixel));
       continue;
     }
-    std::memset(row, 0, static_cast<size_t>(x0) * sizeof(PF_Pixel));
-    std::memset(row + x1, 0, static_cast<size_t>(width - x1) * sizeof(PF_Pixel));
+    std::memset(row + buffer.left, 0, static_cast<size_t>(x0 - buffer.left) * sizeof(PF_Pixel));
+    std::memset(row + x1, 0, static_cast<size_t>(buffer.right - x1) * sizeof(PF_Pixel));
     const unsigned char* source =
         cairo_image_surface_get_data(surface.get()) +
         static_cast<ptrdiff_t>(y - y0) * cairo_image_surface_get_stride(surface.get());

@@ -41,7 +41,13 @@ std::vector<char32_t> MissingCharacters(const TextLayer& layer, const std::strin
 // pixels, `rowbytes` apart: the outlines filled with antialiasing in the layer's colour,
 // premultiplied, transparent elsewhere. Returns false, leaving the buffer untouched, for a
 // size that cairo cannot draw or rows shorter than `width` pixels.
+// With `area`, the buffer holds only that part of the layer (its rows as wide as the area):
+// the same pixels there as drawing the whole layer gives.
 bool RenderLayerPixels(const TextLayer& layer, double seconds, int width, int height,
-                       PF_Pixel* pixels, long rowbytes);
+                       PF_Pixel* pixels, long rowbytes, const PF_Rect* area = nullptr);
+
+// The part of a width x height layer that drawing it at a time may touch; outside it the
+// layer is transparent. Empty (zero width or height) when it draws nothing.
+PF_Rect LayerInkReach(const TextLayer& layer, double seconds, int width, int height);
 
 }  // namespace quorvel::headless
