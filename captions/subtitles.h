@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,20 @@ namespace quorvel::captions {
 
 struct Cue {
   int64_t start_ms = 0;
-  int64_t end_ms = 0;  // after the start
-  std::string text;    // UTF-8 as written, lines separated by '\n'; may be empty
-  size_t line = 0;     // the line of its timing ("... --> ..."), from 1, for messages
+  int64_t end_ms = 0;  // at or after the start
+  // The cue's text as markup (headless/text/markup.h), lines separated by '\n'; may be empty.
+  std::string text;
+  size_t line = 0;  // the line of its timing ("... --> ..."), from 1, for messages
+  // Where an ASS override block ({\an1} to {\an9}) puts the cue: the point of the frame's safe
+  // area, numbered as a numeric keypad (1 bottom-left, 5 the centre, 9 top-right).
+  std::optional<int> alignment;
+  // WebVTT's inline timestamps (<00:00:01.500>): from byte `offset` of `text` on, the words are
+  // spoken from `ms`.
+  struct Timestamp {
+    size_t offset = 0;
+    int64_t ms = 0;
+  };
+  std::vector<Timestamp> timestamps;
 };
 
 enum class SubtitleFormat { kSubRip, kWebVtt };

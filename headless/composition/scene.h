@@ -79,6 +79,16 @@ struct TextLayer {
   // When set, only this line of the text is drawn (0 for the first), where it sits in the
   // layout of the whole text: a caption's lines as layers of their own, each with its own box.
   std::optional<int> shown_line;
+  // The text is markup (headless/text/markup.h: <b>, <i>, <u>, <s>, <font color face size>,
+  // character references), drawn as styled runs; otherwise every character is drawn as it is.
+  bool markup = false;
+  // Paragraph text, as After Effects' text box: more than 0, lines are broken at Unicode
+  // line-break opportunities so that each fits this many pixels (a word wider than it is not
+  // broken); explicit line breaks are kept. 0: point text, broken at line breaks only.
+  double width = 0;
+  // With a width, the lines of each paragraph are balanced: as many lines as the width needs,
+  // of lengths as even as can be, as subtitles are set, rather than full lines and a short last.
+  bool balanced = false;
   TextAlignment alignment = TextAlignment::kLeft;
   // Percent, 0 to 100: applied when the layer is laid over those below, to the effect's output
   // (box and text together) as to plain text.
