@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <utility>
 
 #include "captions/cue_boxes.h"
+#include "captions/cue_layout.h"
 
 namespace quorvel::captions {
 
@@ -87,6 +89,129 @@ Animated<double> OpacityKeys(const std::vector<CueFrames>& shown,
   return Keyed(opacity, fade <= 0 ? headless::Easing::Hold() : headless::Easing::Linear());
 }
 
+// Cues shown one after another by one layer: at one anchor and line alignment, each ending
+// before the next starts. Cues that overlap in time go to layers of their own.
+struct Track {
+  headless::TextAnchor anchor;
+  headless::TextAlignment alignment = headless::TextAlignment::kLeft;
+  std::vector<CueFrames> cues;
+  std::vector<headless::Point2> positions;  // each cue's
+};
+
+std::vector<Track> Tracks(const std::vector<CueFrames>& frames,
+                          const std::vector<CuePlacement>& placements) {
+  std::vector<Track> tracks;
+  for (size_t index = 0; index < frames.size(); ++index) {
+    const CuePlacement& placed = placements[index];
+    const auto free = std::find_if(tracks.begin(), tracks.end(), [&](const Track& track) {
+      return track.anchor.x == placed.anchor.x && track.anchor.y == placed.anchor.y &&
+             track.alignment == placed.alignment && track.cues.back().end <= frames[index].first;
+    });
+    Track& track = free != tracks.end()
+                       ? *free
+                       : tracks.emplace_back(Track{placed.anchor, placed.alignment, {}, {}});
+    track.cues.push_back(frames[index]);
+    track.positions.push_back(placed.position);
+  }
+  return tracks;
+}
+
+// With a box per line, translucent boxes that overlap would darken twice where they do. So the
+// lines' boxes are drawn opaque and laid over together, as a group, at the fill's opacity, and
+// the text goes on top as a layer of its own. The fill's opacity, when that can be done: set as
+// a number below 100 (a border's opacity in proportion), and the text not cut out of the box.
+std::optional<double> GroupedBoxOpacity(const SceneLayer& caption) {
+  if (!caption.effect || !caption.effect->is_object()) return std::nullopt;
+  const compose::Json& effect = *caption.effect;
+  const auto fill = effect.find("Fill Opacity");
+  if (fill == effect.end() || !fill->is_number()) return std::nullopt;
+  const double opacity = fill->get<double>();
+  if (!(opacity > 0 && opacity < 100)) return std::nullopt;
+  const auto subtract = effect.find("Subtract Text from Fill");
+  if (subtract != effect.end() && *subtract != false) return std::nullopt;
+  const auto border = effect.find("Border Opacity");
+  if (border != effect.end() && !border->is_number()) return std::nullopt;
+  return opacity;
+}
+
+// One opaque line box of a grouped cue: its text transparent, its box opaque.
+void MakeOpaqueLineBox(SceneLayer& layer, double group_opacity) {
+  layer.text.color.alpha = 0;
+  compose::Json& effect = *layer.effect;
+  effect["Fill Opacity"] = 100;
+  if (const auto border = effect.find("Border Opacity"); border != effect.end()) {
+    *border = std::min(100.0, border->get<double>() * 100 / group_opacity);
+  }
+}
+
+// The layers that show a track's cues: one, or with `per_line` one per line (the longest cue's
+// count), their text and place held from each cue's first frame and their opacity showing them
+// on its frames.
+void AddTrackLayers(const SceneLayer& caption, const Track& track, const CaptionOptions& options,
+                    SceneFile& scene) {
+  const headless::Composition& composition = scene.composition;
+  SceneLayer base = caption;
+  base.text.anchor = track.anchor;
+  base.text.alignment = track.alignment;
+  std::map<double, std::string> text;
+  std::map<double, headless::Point2> positions;
+  bool moved = track.anchor.x != caption.text.anchor.x || track.anchor.y != caption.text.anchor.y ||
+               track.alignment != caption.text.alignment;
+  const headless::Point2 style_position = caption.text.position.At(0);
+  for (size_t index = 0; index < track.cues.size(); ++index) {
+    const CueFrames& cue = track.cues[index];
+    const headless::Point2 position = track.positions[index];
+    moved = moved || position.x != style_position.x || position.y != style_position.y;
+    text[FrameSeconds(cue.end, composition)] = "";
+    text[FrameSeconds(cue.first, composition)] = cue.cue->text;
+    positions[FrameSeconds(cue.first, composition)] = position;
+  }
+  base.text.text = Keyed(text, headless::Easing::Hold());
+  // A style's own animation of its place stays, unless a cue had to move.
+  if (moved) base.text.position = Keyed(positions, headless::Easing::Hold());
+
+  const auto shown_when = [&](const std::function<bool(const Cue&)>& inked) {
+    std::vector<CueFrames> shown;
+    for (const CueFrames& cue : track.cues) {
+      if (inked(*cue.cue)) shown.push_back(cue);
+    }
+    return OpacityKeys(shown, composition, options.fade_seconds);
+  };
+  const auto whole_cue_inked = [](const Cue& cue) { return HasInk(cue.text); };
+  if (!options.per_line) {
+    base.text.opacity = shown_when(whole_cue_inked);
+    scene.layers.push_back(std::move(base));
+    return;
+  }
+  size_t line_count = 1;
+  for (const CueFrames& cue : track.cues) {
+    line_count = std::max(line_count, LinesOf(cue.cue->text).size());
+  }
+  const std::optional<double> group_opacity = GroupedBoxOpacity(caption);
+  std::optional<size_t> group;
+  if (group_opacity) {
+    SceneLayer text_on_top = base;
+    text_on_top.effect.reset();
+    text_on_top.text.opacity = shown_when(whole_cue_inked);
+    scene.layers.push_back(std::move(text_on_top));
+    group = scene.groups.size();
+    scene.groups.push_back(compose::LayerGroup{Animated<double>(*group_opacity)});
+  }
+  for (size_t line = 0; line < line_count; ++line) {
+    SceneLayer layer = base;
+    layer.text.opacity = shown_when([line](const Cue& cue) {
+      const std::vector<std::string> lines = LinesOf(cue.text);
+      return line < lines.size() && HasInk(lines[line]);
+    });
+    layer.text.shown_line = static_cast<int>(line);
+    if (group) {
+      layer.group = group;
+      MakeOpaqueLineBox(layer, *group_opacity);
+    }
+    scene.layers.push_back(std::move(layer));
+  }
+}
+
 }  // namespace
 
 int64_t FirstFrameAtOrAfter(int64_t ms, const headless::Composition& composition) {
@@ -119,11 +244,12 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
   scene.layers.clear();
   scene.warnings.clear();  // about the style's own text, which the cues replace
   headless::Composition& composition = scene.composition;
-  const double last_end = static_cast<double>(cues.back().end_ms) / 1000;
-  composition.duration_seconds = options.duration_seconds.value_or(last_end);
+  // Sorted by start, the cue that ends last need not be the last one.
+  const Cue& last = *std::max_element(
+      cues.begin(), cues.end(), [](const Cue& a, const Cue& b) { return a.end_ms < b.end_ms; });
+  composition.duration_seconds =
+      options.duration_seconds.value_or(static_cast<double>(last.end_ms) / 1000);
   if (composition.duration_seconds > LongestDuration(composition)) {
-    const Cue& last = *std::max_element(
-        cues.begin(), cues.end(), [](const Cue& a, const Cue& b) { return a.end_ms < b.end_ms; });
     const std::string longest = ShownNumber(std::floor(LongestDuration(composition))) + " s";
     if (options.duration_seconds) {
       throw SceneError("--duration " + ShownNumber(*options.duration_seconds) +
@@ -168,30 +294,13 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
     }
   }
 
-  // The text of every cue, held from its first frame; the layer's opacity shows it only there.
-  std::map<double, std::string> text;
-  for (const CueFrames& cue : frames) {
-    text[FrameSeconds(cue.end, composition)] = "";
-    text[FrameSeconds(cue.first, composition)] = cue.cue->text;
-  }
-  size_t line_count = 1;
-  if (options.per_line) {
-    for (const CueFrames& cue : frames)
-      line_count = std::max(line_count, LinesOf(cue.cue->text).size());
-  }
-  for (size_t line = 0; line < line_count; ++line) {
-    SceneLayer layer = caption;
-    layer.text.text = Keyed(text, headless::Easing::Hold());
-    std::vector<CueFrames> shown;
-    for (const CueFrames& cue : frames) {
-      const std::vector<std::string> lines = LinesOf(cue.cue->text);
-      const bool inked =
-          options.per_line ? line < lines.size() && HasInk(lines[line]) : HasInk(cue.cue->text);
-      if (inked) shown.push_back(cue);
-    }
-    layer.text.opacity = OpacityKeys(shown, composition, options.fade_seconds);
-    if (options.per_line) layer.text.shown_line = static_cast<int>(line);
-    scene.layers.push_back(std::move(layer));
+  std::vector<const Cue*> placed_cues;
+  placed_cues.reserve(frames.size());
+  for (const CueFrames& cue : frames) placed_cues.push_back(cue.cue);
+  const std::vector<CuePlacement> placements = PlaceCues(
+      caption, placed_cues, scene.composition, style.safe_area, subtitles_file, scene.warnings);
+  for (const Track& track : Tracks(frames, placements)) {
+    AddTrackLayers(caption, track, options, scene);
   }
   for (SceneLayer& under : footage) scene.layers.push_back(std::move(under));
   return scene;

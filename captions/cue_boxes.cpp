@@ -41,10 +41,7 @@ bool IsSet(const SceneLayer& style, const char* name, const Json& wanted) {
 
 }  // namespace
 
-BoxSize LeastBoxSize(const SceneLayer& style, const std::string& text, std::optional<int> line) {
-  headless::TextLayer layer = style.text;
-  layer.text = headless::Animated<std::string>(text);
-  layer.shown_line = line;
+BoxRect BoxAround(const SceneLayer& style, const headless::TextLayer& layer) {
   double left = 0, right = 0, top = 0, bottom = 0;
   bool first = true;
   for (const headless::TextOutline& outline : headless::TextOutlinesAt(layer, 0)) {
@@ -56,18 +53,30 @@ BoxSize LeastBoxSize(const SceneLayer& style, const std::string& text, std::opti
       first = false;
     }
   }
+  if (first) return {};
   const double uniform = LargestNumber(style, "Expansion Uniform", 0);
-  BoxSize box{right - left + 2 * (uniform + LargestNumber(style, "Expansion Width", 0)),
-              bottom - top + 2 * (uniform + LargestNumber(style, "Expansion Height", 0))};
+  double half_width = (right - left) / 2 + uniform + LargestNumber(style, "Expansion Width", 0);
+  double half_height = (bottom - top) / 2 + uniform + LargestNumber(style, "Expansion Height", 0);
   if (IsSet(style, "Shape", "Square") || IsSet(style, "Shape", "Circle")) {
-    box.width = box.height = std::max(box.width, box.height);
+    half_width = half_height = std::max(half_width, half_height);
   }
   if (IsSet(style, "Enable Border", true)) {
     const double border = LargestNumber(style, "Border Width", 1);
-    box.width += border;
-    box.height += border;
+    half_width += border / 2;
+    half_height += border / 2;
   }
-  return box;
+  const double x = (left + right) / 2;
+  const double y = (top + bottom) / 2;
+  return {x - half_width, y - half_height, x + half_width, y + half_height};
+}
+
+BoxSize LeastBoxSize(const SceneLayer& style, const std::string& text, std::optional<int> line) {
+  headless::TextLayer layer = style.text;
+  layer.text = headless::Animated<std::string>(text);
+  layer.shown_line = line;
+  const BoxRect box = BoxAround(style, layer);
+  if (box.Empty()) return {};  // nothing the host could not hold
+  return {box.right - box.left, box.bottom - box.top};
 }
 
 void CheckCueBox(const SceneLayer& style, const std::string& text, bool per_line,

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "compose/scene/scene_file.h"
+#include "headless/composition/scene.h"
 
 namespace quorvel::captions {
 
@@ -15,10 +16,32 @@ struct BoxSize {
   double height = 0;
 };
 
+// A rectangle of the frame, in pixels; empty when it has no area.
+struct BoxRect {
+  double left = 0;
+  double top = 0;
+  double right = 0;
+  double bottom = 0;
+
+  bool Empty() const { return !(right > left && bottom > top); }
+  bool Overlaps(const BoxRect& other) const {
+    return !Empty() && !other.Empty() && left < other.right && other.left < right &&
+           top < other.bottom && other.top < bottom;
+  }
+  BoxRect Moved(double dx, double dy) const {
+    return {left + dx, top + dy, right + dx, bottom + dy};
+  }
+};
+
+// Where the box the style's effect draws behind a text layer lies in the frame at time 0: the
+// text's ink grown by the effect's expansions and border (as LeastBoxSize), about the ink's
+// centre; empty when the text has no ink.
+BoxRect BoxAround(const compose::SceneLayer& style, const headless::TextLayer& layer);
+
 // The least size of the box behind `text` (or one line of it) in the style's layer: the text's
 // outline bounds, grown by the expansions and the border the style's effect sets (keyframed
 // values at their largest; a control left out at its default of 0), made square for the
-// "Square" and "Circle" shapes.
+// "Square" and "Circle" shapes; nothing for text without ink.
 BoxSize LeastBoxSize(const compose::SceneLayer& style, const std::string& text,
                      std::optional<int> line);
 

@@ -120,25 +120,37 @@ SceneRenderer::SceneRenderer(std::shared_ptr<const headless::Module> module,
                              const SceneFile& scene_file)
     : module_(std::move(module)),
       composition_(scene_file.composition),
-      options_(scene_file.options) {
+      options_(scene_file.options),
+      groups_(scene_file.groups) {
   for (const SceneLayer& layer : scene_file.layers) {
     if (layer.footage) {
       layers_.push_back(
-          Layer{layer.text, nullptr, std::make_unique<FootageSource>(*layer.footage)});
+          Layer{layer.text, nullptr, std::make_unique<FootageSource>(*layer.footage),
+                std::make_unique<DrawnLayerCache>(), std::nullopt});
       continue;
     }
     if (!layer.effect) {
-      layers_.push_back(Layer{layer.text, nullptr, nullptr});
+      layers_.push_back(Layer{layer.text, nullptr, nullptr, std::make_unique<DrawnLayerCache>(),
+                              std::nullopt});
       continue;
     }
     ApplyEffectSettings(scene_file.file, layer, AddInstance(layer.text));
+  }
+  for (size_t index = 0; index < layers_.size(); ++index) {
+    const std::optional<size_t> group = scene_file.layers[index].group;
+    if (group && *group >= groups_.size()) {
+      throw SceneError(scene_file.file + ": layers[" + std::to_string(index) +
+                       "] is of a group the scene does not have");
+    }
+    layers_[index].group = group;
   }
 }
 
 headless::EffectInstance& SceneRenderer::AddInstance(const headless::TextLayer& text) {
   auto instance = std::make_unique<headless::EffectInstance>(*module_, options_);
   instance->mutable_scene() = headless::Scene{composition_, text};
-  layers_.push_back(Layer{text, std::move(instance), nullptr});
+  layers_.push_back(Layer{text, std::move(instance), nullptr, std::make_unique<DrawnLayerCache>(),
+                          std::nullopt});
   headless::EffectInstance& added = *layers_.back().effect;
   const auto check = [](const headless::CommandResult& result, const char* what) {
     const std::string problem = CommandProblem(result, what);
@@ -263,15 +275,62 @@ FootageSource* SceneRenderer::bottom_footage() {
   return layers_.back().footage.get();
 }
 
+std::optional<SceneRenderer::Overlay> SceneRenderer::DrawGroup(A_long frame, size_t bottom,
+                                                               size_t top) {
+  std::vector<Overlay> members;
+  PF_Rect reach{composition_.width, composition_.height, 0, 0};
+  for (size_t index = bottom + 1; index-- > top;) {
+    const A_u_char opacity = headless::OpacityAtFrame(composition_, layers_[index].text, frame);
+    if (opacity == 0) continue;
+    std::shared_ptr<const DrawnLayer> drawn = DrawLayer(layers_[index], frame, index);
+    if (!drawn->pixels) continue;
+    reach = {std::min(reach.left, drawn->left), std::min(reach.top, drawn->top),
+             std::max(reach.right, drawn->left + drawn->pixels->width()),
+             std::max(reach.bottom, drawn->top + drawn->pixels->height())};
+    members.push_back({std::move(drawn), opacity});
+  }
+  const LayerGroup& group = groups_[*layers_[bottom].group];
+  const double seconds =
+      headless::Seconds(frame * composition_.frame_duration, composition_.time_scale);
+  const auto opacity = static_cast<A_u_char>(
+      std::lround(std::clamp(group.opacity.At(seconds), 0.0, 100.0) * 2.55));
+  if (members.empty() || opacity == 0) return std::nullopt;
+  auto together = std::make_shared<DrawnLayer>();
+  together->left = reach.left;
+  together->top = reach.top;
+  together->pixels.emplace(reach.right - reach.left, reach.bottom - reach.top);
+  for (const Overlay& member : members) {
+    headless::LayOver(member.drawn->pixels->world(), together->pixels->world(), member.opacity,
+                      member.drawn->left - reach.left, member.drawn->top - reach.top);
+  }
+  return Overlay{std::move(together), opacity};
+}
+
+std::optional<SceneRenderer::Overlay> SceneRenderer::DrawItem(A_long frame, size_t index,
+                                                              size_t& next) {
+  next = index;
+  if (const std::optional<size_t> group = layers_[index].group) {
+    // The members lie above it in the list, top first.
+    size_t top = index;
+    while (top > 0 && layers_[top - 1].group == group) --top;
+    next = top;
+    return DrawGroup(frame, index, top);
+  }
+  const A_u_char opacity = headless::OpacityAtFrame(composition_, layers_[index].text, frame);
+  if (opacity == 0) return std::nullopt;
+  std::shared_ptr<const DrawnLayer> drawn = DrawLayer(layers_[index], frame, index);
+  if (!drawn->pixels) return std::nullopt;
+  return Overlay{std::move(drawn), opacity};
+}
+
 std::vector<SceneRenderer::Overlay> SceneRenderer::RenderOverlays(A_long frame) {
   std::vector<Overlay> overlays;
   try {
     for (size_t index = layers_.size() - 1; index-- > 0;) {
       if (headless::InterruptionRequested()) throw RenderError("interrupted");
-      const A_u_char opacity = headless::OpacityAtFrame(composition_, layers_[index].text, frame);
-      if (opacity == 0) continue;
-      std::shared_ptr<const DrawnLayer> drawn = DrawLayer(layers_[index], frame, index);
-      if (drawn->pixels) overlays.push_back({std::move(drawn), opacity});
+      if (std::optional<Overlay> item = DrawItem(frame, index, index)) {
+        overlays.push_back(std::move(*item));
+      }
     }
   } catch (const headless::MemoryBudgetError& error) {
     throw RenderError(std::string(error.what()) + " (--max-memory)");
@@ -312,13 +371,12 @@ headless::OwnedWorld SceneRenderer::RenderLayers(A_long frame) {
       layers_[index].footage->LayOver(frame, composition_, options_, image);
       continue;
     }
-    const A_u_char opacity = headless::OpacityAtFrame(composition_, layers_[index].text, frame);
-    if (opacity == 0) continue;
-    const std::shared_ptr<const DrawnLayer> drawn = DrawLayer(layers_[index], frame, index);
-    if (!drawn->pixels) continue;
+    const std::optional<Overlay> item = DrawItem(frame, index, index);
+    if (!item) continue;
     if (!image) image.emplace(width, height);
     // Only what the layer covers is visited.
-    headless::LayOver(drawn->pixels->world(), image->world(), opacity, drawn->left, drawn->top);
+    headless::LayOver(item->drawn->pixels->world(), image->world(), item->opacity,
+                      item->drawn->left, item->drawn->top);
   }
   if (!image) image.emplace(width, height);
   return std::move(*image);

@@ -100,7 +100,13 @@ class SceneRenderer {
     std::unique_ptr<headless::EffectInstance> effect;  // null for plain text
     std::unique_ptr<FootageSource> footage;            // set for a footage layer
     std::unique_ptr<DrawnLayerCache> drawn = std::make_unique<DrawnLayerCache>();
+    std::optional<size_t> group;
   };
+  // The layer at `index` drawn, or the group it belongs to drawn as one (the members laid over
+  // each other at their opacities), with the opacity it is laid over at; `next` becomes the
+  // index above it. None when it shows nothing at the frame.
+  std::optional<Overlay> DrawItem(A_long frame, size_t index, size_t& next);
+  std::optional<Overlay> DrawGroup(A_long frame, size_t bottom, size_t top);
   headless::EffectInstance& AddInstance(const headless::TextLayer& text);
   std::shared_ptr<const DrawnLayer> DrawLayer(const Layer& layer, A_long frame, size_t index);
   headless::OwnedWorld RenderLayer(const Layer& layer, A_long frame, size_t index);
@@ -110,6 +116,7 @@ class SceneRenderer {
   headless::Composition composition_;
   headless::InstanceOptions options_;
   std::vector<Layer> layers_;  // top first
+  std::vector<LayerGroup> groups_;
   bool reuse_drawn_layers_ = true;
   std::atomic<size_t> drawn_layers_reused_{0};
 };

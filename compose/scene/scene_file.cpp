@@ -171,8 +171,9 @@ headless::TextAlignment ReadAlignment(const JsonPlace& place) {
   return headless::TextAlignment::kLeft;
 }
 
-constexpr const char* kLayerKeys[] = {"text",   "font",     "style",     "size",    "color",
-                                      "anchor", "position", "alignment", "opacity", "motion_blur"};
+constexpr const char* kLayerKeys[] = {"text",    "font",        "style",    "size",
+                                      "color",   "anchor",      "position", "alignment",
+                                      "opacity", "motion_blur", "markup",   "width"};
 
 // A font family, style words or a font file's path: no NUL, which would cut the name short.
 std::string ReadFontName(const JsonPlace& place) {
@@ -251,6 +252,10 @@ std::optional<JsonPlace> ReadLayer(const JsonPlace& place, headless::TextLayer& 
         *opacity, [](const JsonPlace& percent) { return ReadNumber(percent, 0, 100); });
   }
   if (auto blur = reader.Find("motion_blur")) layer.motion_blur = ReadBool(*blur);
+  if (auto markup = reader.Find("markup")) layer.markup = ReadBool(*markup);
+  if (auto width = reader.Find("width")) {
+    layer.width = ReadNumber(*width, 0, kMaxCoordinate);
+  }
 
   const std::optional<JsonPlace> font = reader.Find("font");
   const std::optional<JsonPlace> style = reader.Find("style");
@@ -369,7 +374,7 @@ void SetFrameRate(headless::Composition& composition, int64_t numerator, int64_t
 
 SceneFile SceneFromDocument(const Json& document, const std::string& file) {
   const JsonPlace top(document, file, "");
-  const ObjectReader reader(top, {"composition", "layers", "layer", "host", "effect"});
+  const ObjectReader reader(top, {"composition", "layers", "layer", "host", "effect", "safe_area"});
 
   SceneFile scene_file;
   scene_file.file = file;
@@ -395,6 +400,9 @@ SceneFile SceneFromDocument(const Json& document, const std::string& file) {
     scene_file.layers.push_back(std::move(layer));
   }
   if (auto host = reader.Find("host")) ReadHost(*host, scene_file.options);
+  if (auto safe_area = reader.Find("safe_area")) {
+    scene_file.safe_area = ReadNumber(*safe_area, 0.5, 1);
+  }
   return scene_file;
 }
 

@@ -32,6 +32,15 @@ struct SceneLayer {
   // layer is plain text.
   std::optional<Json> effect;
   std::string effect_path;  // where the effect object is, for messages ("layers[1].effect")
+  // The group the layer belongs to (an index of SceneFile::groups), or none.
+  std::optional<size_t> group;
+};
+
+// Layers drawn together and laid over what is below as one, at the group's opacity: the
+// translucent boxes of one caption's lines, which would darken where they overlap if each were
+// laid over on its own. The members of a group are next to each other in the list of layers.
+struct LayerGroup {
+  headless::Animated<double> opacity{100.0};  // percent, as a layer's
 };
 
 struct SceneFile {
@@ -41,6 +50,9 @@ struct SceneFile {
   // Top layer first, as a timeline lists them. The one-layer form ("layer" and "effect" at the
   // top level) is one layer that always has the effect.
   std::vector<SceneLayer> layers;
+  std::vector<LayerGroup> groups;
+  // A caption style's: the fraction of the frame, centred, that each cue's box keeps inside.
+  double safe_area = 0.9;
   // What renders, but not as the file asks ("...: the font ... has no glyph for U+4E2D"),
   // each naming the file and the place; --strict makes them errors.
   std::vector<std::string> warnings;
