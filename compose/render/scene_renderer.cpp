@@ -124,14 +124,13 @@ SceneRenderer::SceneRenderer(std::shared_ptr<const headless::Module> module,
       groups_(scene_file.groups) {
   for (const SceneLayer& layer : scene_file.layers) {
     if (layer.footage) {
-      layers_.push_back(
-          Layer{layer.text, nullptr, std::make_unique<FootageSource>(*layer.footage),
-                std::make_unique<DrawnLayerCache>(), std::nullopt});
+      layers_.push_back(Layer{layer.text, nullptr, std::make_unique<FootageSource>(*layer.footage),
+                              std::make_unique<DrawnLayerCache>(), std::nullopt});
       continue;
     }
     if (!layer.effect) {
-      layers_.push_back(Layer{layer.text, nullptr, nullptr, std::make_unique<DrawnLayerCache>(),
-                              std::nullopt});
+      layers_.push_back(
+          Layer{layer.text, nullptr, nullptr, std::make_unique<DrawnLayerCache>(), std::nullopt});
       continue;
     }
     ApplyEffectSettings(scene_file.file, layer, AddInstance(layer.text));
@@ -149,8 +148,8 @@ SceneRenderer::SceneRenderer(std::shared_ptr<const headless::Module> module,
 headless::EffectInstance& SceneRenderer::AddInstance(const headless::TextLayer& text) {
   auto instance = std::make_unique<headless::EffectInstance>(*module_, options_);
   instance->mutable_scene() = headless::Scene{composition_, text};
-  layers_.push_back(Layer{text, std::move(instance), nullptr, std::make_unique<DrawnLayerCache>(),
-                          std::nullopt});
+  layers_.push_back(
+      Layer{text, std::move(instance), nullptr, std::make_unique<DrawnLayerCache>(), std::nullopt});
   headless::EffectInstance& added = *layers_.back().effect;
   const auto check = [](const headless::CommandResult& result, const char* what) {
     const std::string problem = CommandProblem(result, what);
@@ -292,8 +291,8 @@ std::optional<SceneRenderer::Overlay> SceneRenderer::DrawGroup(A_long frame, siz
   const LayerGroup& group = groups_[*layers_[bottom].group];
   const double seconds =
       headless::Seconds(frame * composition_.frame_duration, composition_.time_scale);
-  const auto opacity = static_cast<A_u_char>(
-      std::lround(std::clamp(group.opacity.At(seconds), 0.0, 100.0) * 2.55));
+  const auto opacity =
+      static_cast<A_u_char>(std::lround(std::clamp(group.opacity.At(seconds), 0.0, 100.0) * 2.55));
   if (members.empty() || opacity == 0) return std::nullopt;
   auto together = std::make_shared<DrawnLayer>();
   together->left = reach.left;

@@ -101,8 +101,8 @@ class BadInput : public ::testing::Test {
   // count; a small one keeps the peak the program's own.
   ProgramRun StoppedAfter(double seconds, const std::string& arguments, int watchdog = 20) {
     return Shell("ASAN_OPTIONS=\"${ASAN_OPTIONS:-}:quarantine_size_mb=8\" timeout " +
-                 std::to_string(watchdog) + " \"$Q\" " + arguments +
-                 " & pid=$!; sleep " + std::to_string(seconds) +
+                 std::to_string(watchdog) + " \"$Q\" " + arguments + " & pid=$!; sleep " +
+                 std::to_string(seconds) +
                  "; child=$(pgrep -P $pid || echo $pid); "
                  "grep VmHWM /proc/$child/status | tr -dc 0-9; kill -INT $child; wait $pid");
   }
