@@ -26,7 +26,7 @@ const char kUsage[] =
     "  quorvel-render render SCENE.json -o 'out/frame_%04d.png' --frames A-B [--jobs N]\n"
     "  quorvel-render render SCENE.json -o OUT.mov|.webm|.mp4 [--frames A-B] [--jobs N]\n"
     "  quorvel-render sheet SCENE.json -o SHEET.png --frames A-B [--columns C] [--jobs N]\n"
-    "  quorvel-render captions SUBTITLES.srt|.vtt -s STYLE.json -o OUT [--per-line]\n"
+    "  quorvel-render captions SUBTITLES.srt|.vtt [-s STYLE.json|NAME] -o OUT [--per-line]\n"
     "                 [--fade SECONDS] [--duration SECONDS] [--frames A-B] [--jobs N]\n"
     "  quorvel-render batch TEMPLATE.json DATA.csv -o 'out/{column}.png' [--frame N]\n"
     "                 [--frames A-B] [--jobs N]\n"
@@ -39,7 +39,8 @@ const char kUsage[] =
     "  sheet     renders frames A to B into one contact sheet, C columns wide\n"
     "  captions  renders each cue of a subtitle file in the style scene's layer and box, on\n"
     "            its frames; --per-line gives each line its own box, --fade fades cues in\n"
-    "            and out; OUT is a video or numbered PNG files\n"
+    "            and out; OUT is a video or numbered PNG files. -s names a style scene or a\n"
+    "            built-in style (boxed, the default; pill; lower_third)\n"
     "  batch     renders the template once for each row of the CSV file, {column} in its\n"
     "            strings and in OUT replaced by the row's value\n"
     "  describe  prints the module's PiPL, about text and effect controls; given a scene,\n"
@@ -180,7 +181,7 @@ const CommandShape& ShapeOf(CommandName command) {
        1,
        "one subtitle file (.srt or .vtt)",
        with({"--style", "--per-line", "--fade", "--duration", "--frames"}),
-       {"--output", "--style"}},
+       {"--output"}},
       {CommandName::kBatch,
        "batch",
        2,
@@ -220,7 +221,6 @@ void CheckFits(const Invocation& invocation, const std::vector<std::string>& giv
   for (const std::string& option : shape.needed) {
     if (std::find(given.begin(), given.end(), option) != given.end()) continue;
     if (option == "--output") throw UsageError(name + " needs -o OUTPUT");
-    if (option == "--style") throw UsageError(name + " needs -s STYLE.json, a scene of one layer");
     // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once, on failure
     throw UsageError(name + " needs " + option + (option == "--frames" ? " A-B" : ""));
   }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "captions/caption_track.h"
+#include "captions/named_styles.h"
 #include "captions/subtitles.h"
 #include "cli/commands/render_command.h"
 #include "compose/scene/scene_file.h"
@@ -14,9 +15,9 @@ namespace quorvel::cli {
 using captions::CaptionOptions;
 using captions::CaptionScene;
 using captions::Cue;
+using captions::LoadCaptionStyle;
 using captions::ParseSubtitles;
 using captions::SubtitleFormatOf;
-using compose::LoadSceneFile;
 using compose::ReadInputFile;
 using compose::SceneFile;
 using compose::SceneName;
@@ -27,7 +28,7 @@ int RunCaptions(const Invocation& invocation, Console& console) {
   const std::string text = ReadInputFile(invocation.subtitles, "subtitle file");
   const std::vector<Cue> cues =
       ParseSubtitles(text, SubtitleFormatOf(invocation.subtitles, text), name);
-  SceneFile style = LoadSceneFile(invocation.style, invocation.overrides);
+  SceneFile style = LoadCaptionStyle(invocation.style, invocation.overrides);
   // Over footage the track lasts as the footage does, unless --duration says otherwise.
   PutOver(invocation, style, console);
   const CaptionOptions options{invocation.per_line, invocation.fade_seconds,

@@ -112,7 +112,9 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
     if (!fits) throw CliError(path.filename().string() + ": " + fits.message);
   }
   const media::OutputTarget target = CheckedOutput(path);
-  if (format == media::VideoFormat::kH264 && settings.background.alpha < 255) {
+  // Footage put under with --over fills the frame: nothing of the black shows.
+  if (format == media::VideoFormat::kH264 && settings.background.alpha < 255 &&
+      invocation.over.empty()) {
     console.err << "quorvel-render: note: " << path.filename().string()
                 << " (H.264) has no alpha: the frames are laid over black\n";
   }

@@ -71,7 +71,7 @@ TEST(Arguments, RefusesWhatACommandDoesNotTake) {
   EXPECT_THROW(ParseArguments({"sheet", "scene.json", "-o", "sheet.png"}), UsageError);
   EXPECT_THROW(ParseArguments({"render", "scene.json", "-o", "a.png", "--jobs", "0"}), UsageError);
   EXPECT_THROW(ParseArguments({"paint", "scene.json"}), UsageError);
-  EXPECT_THROW(ParseArguments({"captions", "s.srt", "-o", "a.webm"}), UsageError);  // no -s
+  EXPECT_NO_THROW(ParseArguments({"captions", "s.srt", "-o", "a.webm"}));  // the built-in style
   EXPECT_THROW(
       ParseArguments({"captions", "s.srt", "-s", "x.json", "-o", "a.webm", "--fade", "-1"}),
       UsageError);

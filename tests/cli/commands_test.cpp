@@ -376,6 +376,33 @@ TEST_F(Commands, CaptionsShowEachCueOnItsFramesAndPerLineSplitsTheBox) {
   EXPECT_THAT(overlap.err, HasSubstr("overlap.srt:6: the cue starts at 00:00:02.000"));
 }
 
+// Without -s, captions take the built-in boxed style, made for 1920x1080; -s NAME takes another
+// built-in one unless a file has that name; an unknown name lists the built-in ones.
+TEST_F(Commands, CaptionsTakeABuiltInStyleByDefaultOrByName) {
+  std::ofstream(folder_ / "subs.srt") << "1\n00:00:00,000 --> 00:00:01,000\nA built-in style\n";
+  const std::string subtitles = (folder_ / "subs.srt").string();
+  const PF_Pixel transparent{0, 0, 0, 0};
+  const CommandRun boxed = RunCommand(
+      {"captions", subtitles, "-o", (folder_ / "boxed_%d.png").string(), "--frames", "0"});
+  ASSERT_EQ(boxed.exit_code, 0) << boxed.err;
+  const auto boxed_rows = InkedRowRuns(folder_ / "boxed_0.png", transparent);
+  ASSERT_EQ(boxed_rows.size(), 1u);
+  EXPECT_GT(boxed_rows[0].first, 1080 / 2) << "in the lower half";
+  EXPECT_LE(boxed_rows[0].second, 1080 * 0.95) << "inside the safe area";
+
+  const CommandRun lower = RunCommand({"captions", subtitles, "-s", "lower_third", "-o",
+                                       (folder_ / "lower_%d.png").string(), "--frames", "0"});
+  ASSERT_EQ(lower.exit_code, 0) << lower.err;
+  EXPECT_NE(ReadBytes(folder_ / "lower_0.png"), ReadBytes(folder_ / "boxed_0.png"));
+
+  const CommandRun unknown = RunCommand({"captions", subtitles, "-s", "boxy", "-o",
+                                         (folder_ / "u_%d.png").string(), "--frames", "0"});
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_THAT(
+      unknown.err,
+      HasSubstr("boxy: no such style file, nor a built-in style (boxed, lower_third, pill)"));
+}
+
 // A row's file is the frame render gives with the row's values set on the template; the scene
 // can also come from standard input.
 TEST_F(Commands, BatchWritesAFileNamedByEachRowAsRenderWithSetDoes) {
