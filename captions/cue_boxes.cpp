@@ -88,10 +88,10 @@ void CheckCueBox(const SceneLayer& style, const std::string& text, bool per_line
         style, text, per_line ? std::optional<int>(static_cast<int>(line)) : std::nullopt);
     const char* side = nullptr;
     double size = 0;
-    if (box.width > PF_MAX_WORLD_WIDTH) {
+    if (box.width > static_cast<double>(PF_MAX_WORLD_WIDTH)) {
       side = "wide";
       size = box.width;
-    } else if (box.height > PF_MAX_WORLD_HEIGHT) {
+    } else if (box.height > static_cast<double>(PF_MAX_WORLD_HEIGHT)) {
       side = "high";
       size = box.height;
     }

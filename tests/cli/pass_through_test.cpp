@@ -158,7 +158,8 @@ TEST_F(PassThrough, FootageMovedOrEndedIsCompositedInRgb) {
       << err;
   EXPECT_EQ(TaggedMatrix(Out("ended.mp4")), "smpte170m");
   // Frame 20 is past the half second of footage: the red background, read in BT.601.
-  const PF_Pixel& after = headless::PixelAt(FrameOf(Out("ended.mp4"), 20, 25).world(), 5, 5);
+  const auto frame = FrameOf(Out("ended.mp4"), 20, 25);
+  const PF_Pixel& after = headless::PixelAt(frame.world(), 5, 5);
   EXPECT_NEAR(after.red, 255, 6);
   EXPECT_NEAR(after.green, 0, 6);
 }

@@ -166,7 +166,8 @@ TEST(FootageLayer, PartlyTransparentLayersOverFootageBlendAsWorkedByHand) {
           grey + R"(", "opacity": 50}]})",
       "scene.json");
   SceneRenderer half_renderer(QUORVEL_MODULE_PATH, half);
-  const PF_Pixel& faded = headless::PixelAt(half_renderer.RenderChecked(0).world(), 100, 50);
+  const headless::OwnedWorld half_image = half_renderer.RenderChecked(0);
+  const PF_Pixel& faded = headless::PixelAt(half_image.world(), 100, 50);
   EXPECT_EQ(faded.alpha, 127);
   EXPECT_EQ(faded.red, 64);  // 128 × 127 / 255, premultiplied
 }
