@@ -61,9 +61,9 @@ TEST(CueFormation, GathersWordsWithinTheLimits) {
        {"one two", "three four"}},
       {"a shorter pause does not", "one two || three four", Limits(42, 2), {"one two three four"}},
       {"a sentence's end once half full",
-       "It is done. Next one here",
-       Limits(20, 1),
-       {"It is done.", "Next one here"}},
+       "It was a fine day today. We went out",
+       Limits(42, 1),
+       {"It was a fine day today.", "We went out"}},
       {"a sentence's end before half full stays",
        "Yes. I think so",
        Limits(42, 2),
@@ -89,6 +89,10 @@ TEST(CueFormation, GathersWordsWithinTheLimits) {
        "aa bb cc dd ee ff gg hh ii",
        Limits(12, 3),
        {"aa bb cc\ndd ee ff\ngg hh ii"}},
+      {"lines the longest word leaves free as even as they can be",
+       "xxxxxxxxxx bb cc dd ee",
+       Limits(10, 3),
+       {"xxxxxxxxxx\nbb cc\ndd ee"}},
       {"markup characters escaped", "Fish & <chips>", Limits(42, 2), {"Fish &amp; &lt;chips&gt;"}},
   };
   for (const auto& test : cases) {
