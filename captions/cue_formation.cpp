@@ -34,13 +34,6 @@ void CheckInOrder(const std::vector<Word>& words) {
   }
 }
 
-// Words [first, last) of one line, with a space between each two.
-size_t LineLength(const std::vector<size_t>& lengths, size_t first, size_t last) {
-  size_t length = last - first - 1;
-  for (size_t i = first; i < last; ++i) length += lengths[i];
-  return length;
-}
-
 // Lines filled in turn: the fewest lines that hold the words.
 class LineFill {
  public:
@@ -78,10 +71,12 @@ std::vector<size_t> BalancedBreaks(const std::vector<size_t>& lengths, size_t ma
   std::vector<std::vector<size_t>> start = longest;
   longest[0][0] = 0;
   squares[0][0] = 0;
-  // Each line [j, i): j runs back from i while the line fits (a line of one word always does).
+  // Each line [j, i), its words with a space between each two: j runs back from i while the
+  // line fits (a line of one word always does).
   const auto for_each_line = [&](size_t i, auto visit) {
+    size_t length = 0;
     for (size_t j = i; j-- > 0;) {
-      const size_t length = LineLength(lengths, j, i);
+      length += lengths[j] + (j + 1 < i ? 1 : 0);
       if (j + 1 < i && length > max_chars) break;
       visit(j, length);
     }
