@@ -18,8 +18,8 @@ struct FormationOptions {
   double pause_seconds = 0.5;  // a silence this long or longer always ends a caption
 };
 
-// One word as placed in a formed cue: bytes [begin, end) of the cue's text, spoken from
-// start_ms to end_ms.
+// One word as placed in a formed cue: bytes [begin, end) of the cue's text (the markup, so
+// "&" spans "&amp;"), spoken from start_ms to end_ms.
 struct WordSpan {
   size_t begin = 0;
   size_t end = 0;
@@ -40,8 +40,9 @@ struct FormedCue {
 // a sentence's end once it holds half of its max_chars × max_lines; a cue that would run past
 // a limit ends instead after its last sentence's end, if it has one, else before the word that
 // does not fit. A cue's lines are the fewest that fit, then as even as they can be (the longest
-// as short as it can be). Options out of range (zero limits, negative or non-finite times) are
-// an std::invalid_argument.
+// as short as it can be). Options outside max_chars 1..1000, max_lines 1..10 and times
+// 0..kMaxTranscriptSeconds, and words out of order (as ParseTranscript refuses them), are an
+// std::invalid_argument.
 std::vector<FormedCue> FormCues(const std::vector<Word>& words, const FormationOptions& options);
 
 }  // namespace quorvel::captions
