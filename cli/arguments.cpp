@@ -28,6 +28,8 @@ const char kUsage[] =
     "  quorvel-render sheet SCENE.json -o SHEET.png --frames A-B [--columns C] [--jobs N]\n"
     "  quorvel-render captions SUBTITLES.srt|.vtt [-s STYLE.json|NAME] -o OUT [--per-line]\n"
     "                 [--fade SECONDS] [--duration SECONDS] [--frames A-B] [--jobs N]\n"
+    "  quorvel-render captions TRANSCRIPT.json [-s ...] -o OUT [--max-chars N] [--max-lines N]\n"
+    "                 [--max-duration SECONDS] [--pause SECONDS] [--cues-out CUES.srt|.vtt]\n"
     "  quorvel-render batch TEMPLATE.json DATA.csv -o 'out/{column}.png' [--frame N]\n"
     "                 [--frames A-B] [--jobs N]\n"
     "  quorvel-render describe [MODULE | SCENE.json] [--module PATH]\n"
@@ -40,7 +42,10 @@ const char kUsage[] =
     "  captions  renders each cue of a subtitle file in the style scene's layer and box, on\n"
     "            its frames; --per-line gives each line its own box, --fade fades cues in\n"
     "            and out; OUT is a video or numbered PNG files. -s names a style scene or a\n"
-    "            built-in style (boxed, the default; pill; lower_third)\n"
+    "            built-in style (boxed, the default; pill; lower_third). A word-timed\n"
+    "            transcript (.json) is gathered into cues of at most --max-chars a line\n"
+    "            (42), --max-lines (2) and --max-duration (7 s), ending at sentences and\n"
+    "            at pauses of --pause (0.5 s); --cues-out writes them for editing\n"
     "  batch     renders the template once for each row of the CSV file, {column} in its\n"
     "            strings and in OUT replaced by the row's value\n"
     "  describe  prints the module's PiPL, about text and effect controls; given a scene,\n"
@@ -180,7 +185,8 @@ const CommandShape& ShapeOf(CommandName command) {
        1,
        1,
        "one subtitle file (.srt or .vtt)",
-       with({"--style", "--per-line", "--fade", "--duration", "--frames"}),
+       with({"--style", "--per-line", "--fade", "--duration", "--frames", "--max-chars",
+             "--max-lines", "--max-duration", "--pause", "--cues-out"}),
        {"--output"}},
       {CommandName::kBatch,
        "batch",
@@ -294,6 +300,16 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       invocation.fade_seconds = ParseSeconds(take_value(), option, 0, 60);
     } else if (option == "--duration") {
       invocation.duration_seconds = ParseSeconds(take_value(), option, 0.001, 86400);
+    } else if (option == "--max-chars") {
+      invocation.max_chars = ParseCount(take_value(), option, 1, 1000);
+    } else if (option == "--max-lines") {
+      invocation.max_lines = ParseCount(take_value(), option, 1, 10);
+    } else if (option == "--max-duration") {
+      invocation.max_duration = ParseSeconds(take_value(), option, 0.1, 3600);
+    } else if (option == "--pause") {
+      invocation.pause = ParseSeconds(take_value(), option, 0, 60);
+    } else if (option == "--cues-out") {
+      take_name(invocation.cues_out);
     } else if (option == "--over") {
       take_name(invocation.over);
     } else if (option == "--crf") {
@@ -314,9 +330,11 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       throw UsageError(
           "unknown option '" + option + "'" +
           SuggestionOr(option,
-                       {"--output", "--style", "--frame", "--frames", "--jobs", "--columns",
-                        "--module", "--strict", "--max-memory", "--set", "--per-line", "--fade",
-                        "--duration", "--over", "--no-audio", "--crf", "--preset", "--prores"},
+                       {"--output",       "--style",  "--frame",    "--frames",     "--jobs",
+                        "--columns",      "--module", "--strict",   "--max-memory", "--set",
+                        "--per-line",     "--fade",   "--duration", "--over",       "--no-audio",
+                        "--crf",          "--preset", "--prores",   "--max-chars",  "--max-lines",
+                        "--max-duration", "--pause",  "--cues-out"},
                        ""));
     } else {
       positional.push_back(option);

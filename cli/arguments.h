@@ -37,6 +37,13 @@ struct Invocation {
   std::optional<int> crf;                         // --crf: H.264 and VP9 quality
   std::string preset;                             // --preset: H.264 and VP9 speed
   std::string prores;                             // --prores 422hq|4444
+  // captions from a word-timed transcript (.json): how its words are gathered into cues, and
+  // where the cues formed are written (.srt or .vtt)
+  std::optional<int> max_chars;        // --max-chars, per line
+  std::optional<int> max_lines;        // --max-lines
+  std::optional<double> max_duration;  // --max-duration, seconds
+  std::optional<double> pause;         // --pause, seconds
+  std::string cues_out;                // --cues-out FILE
 };
 
 // The arguments after the program's name. Throws UsageError.

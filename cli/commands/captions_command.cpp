@@ -5,29 +5,105 @@
 #include <vector>
 
 #include "captions/caption_track.h"
+#include "captions/cue_formation.h"
+#include "captions/cue_writer.h"
 #include "captions/named_styles.h"
 #include "captions/subtitles.h"
+#include "captions/transcript.h"
+#include "cli/cli_error.h"
 #include "cli/commands/render_command.h"
 #include "compose/scene/scene_file.h"
+#include "media/image/file_output.h"
 
 namespace quorvel::cli {
 
 using captions::CaptionOptions;
 using captions::CaptionScene;
 using captions::Cue;
+using captions::FormedCue;
 using captions::LoadCaptionStyle;
 using captions::ParseSubtitles;
 using captions::SubtitleFormatOf;
 using compose::ReadInputFile;
+using compose::SceneError;
 using compose::SceneFile;
 using compose::SceneName;
 
+namespace {
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  if (text.size() < end.size()) return false;
+  for (size_t i = 0; i < end.size(); ++i) {
+    const char c = text[text.size() - end.size() + i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != end[i]) return false;
+  }
+  return true;
+}
+
+// Where --cues-out goes, checked before any work.
+media::OutputTarget CuesOutput(const std::string& path) {
+  if (!EndsWith(path, ".srt") && !EndsWith(path, ".vtt")) {
+    throw UsageError("--cues-out " + path + ": write .srt or .vtt");
+  }
+  media::OutputTarget target;
+  for (const media::FileStatus& status :
+       {media::ResolveOutput(path, target), media::CheckWritable(target)}) {
+    if (!status) throw CliError(status.message);
+  }
+  return target;
+}
+
+// The cues a word-timed transcript is gathered into; written to --cues-out when asked, before
+// any frame, so that they can be edited and rendered again.
+std::vector<Cue> TranscriptCues(const Invocation& invocation, const std::string& text,
+                                const std::string& name, Console& console) {
+  std::optional<media::OutputTarget> cues_out;
+  if (!invocation.cues_out.empty()) cues_out = CuesOutput(invocation.cues_out);
+  const captions::Transcript transcript = captions::ParseTranscript(text, name);
+  for (const std::string& warning : transcript.warnings) {
+    if (invocation.strict) throw SceneError(warning + " (an error under --strict)");
+    console.err << "quorvel-render: warning: " << warning << "\n";
+  }
+  captions::FormationOptions options;
+  if (invocation.max_chars) options.max_chars = static_cast<size_t>(*invocation.max_chars);
+  if (invocation.max_lines) options.max_lines = static_cast<size_t>(*invocation.max_lines);
+  if (invocation.max_duration) options.max_duration_seconds = *invocation.max_duration;
+  if (invocation.pause) options.pause_seconds = *invocation.pause;
+  const std::vector<FormedCue> formed = captions::FormCues(transcript.words, options);
+  if (cues_out) {
+    const std::string written = EndsWith(invocation.cues_out, ".vtt")
+                                    ? captions::WriteWebVtt(formed)
+                                    : captions::WriteSubRip(formed);
+    if (const media::FileStatus status = media::WriteOutput(*cues_out, written); !status) {
+      throw CliError(status.message);
+    }
+  }
+  std::vector<Cue> cues;
+  cues.reserve(formed.size());
+  for (const FormedCue& cue : formed) {
+    cues.push_back(cue.cue);
+    // Messages name a formed cue by its number, as --cues-out numbers it.
+    cues.back().line = cues.size();
+  }
+  return cues;
+}
+
+}  // namespace
+
 int RunCaptions(const Invocation& invocation, Console& console) {
   OutputFormatOf(invocation.output);  // a usage error before any file is read
+  const bool transcript = EndsWith(invocation.subtitles, ".json");
+  if (!transcript && (invocation.max_chars || invocation.max_lines || invocation.max_duration ||
+                      invocation.pause || !invocation.cues_out.empty())) {
+    throw UsageError(
+        "--max-chars, --max-lines, --max-duration, --pause and --cues-out gather the words of a "
+        "transcript (.json) into cues; subtitle files come in cues already");
+  }
   const std::string name = SceneName(invocation.subtitles);
   const std::string text = ReadInputFile(invocation.subtitles, "subtitle file");
   const std::vector<Cue> cues =
-      ParseSubtitles(text, SubtitleFormatOf(invocation.subtitles, text), name);
+      transcript ? TranscriptCues(invocation, text, name, console)
+                 : ParseSubtitles(text, SubtitleFormatOf(invocation.subtitles, text), name);
   SceneFile style = LoadCaptionStyle(invocation.style, invocation.overrides);
   // Over footage the track lasts as the footage does, unless --duration says otherwise.
   PutOver(invocation, style, console);

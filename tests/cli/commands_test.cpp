@@ -403,6 +403,36 @@ TEST_F(Commands, CaptionsTakeABuiltInStyleByDefaultOrByName) {
       HasSubstr("boxy: no such style file, nor a built-in style (boxed, lower_third, pill)"));
 }
 
+// A word-timed transcript is gathered into cues, which --cues-out writes before any frame; the
+// gathering options are refused for subtitle files, which come in cues already.
+TEST_F(Commands, CaptionsGatherATranscriptsWordsIntoCuesAndWriteThem) {
+  std::ofstream(folder_ / "talk.json")
+      << R"({"segments": [{"start": 0, "end": 2, "text": "One two. Three",
+                          "words": [{"word": " One", "start": 0.0, "end": 0.3},
+                                    {"word": " two.", "start": 0.3, "end": 0.6},
+                                    {"word": " Three", "start": 1.5, "end": 1.9}]}]})";
+  const std::string transcript = (folder_ / "talk.json").string();
+  const CommandRun run =
+      RunCommand({"captions", transcript, "-o", (folder_ / "t_%d.png").string(), "--frames", "0-1",
+                  "--cues-out", (folder_ / "formed.srt").string(), "--max-chars", "20"});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(ReadBytes(folder_ / "formed.srt"),
+            "1\n00:00:00,000 --> 00:00:00,600\nOne two.\n\n"
+            "2\n00:00:01,500 --> 00:00:01,900\nThree\n\n");
+  EXPECT_FALSE(InkedRowRuns(folder_ / "t_0.png", PF_Pixel{0, 0, 0, 0}).empty());
+
+  std::ofstream(folder_ / "subs.srt") << "1\n00:00:00,000 --> 00:00:01,000\nA\n";
+  const CommandRun refused = RunCommand({"captions", (folder_ / "subs.srt").string(), "-o",
+                                         (folder_ / "s.png").string(), "--max-chars", "20"});
+  EXPECT_EQ(refused.exit_code, 2);
+  EXPECT_THAT(refused.err, HasSubstr("subtitle files come in cues already"));
+  const CommandRun wrong_kind =
+      RunCommand({"captions", transcript, "-o", (folder_ / "w.png").string(), "--cues-out",
+                  (folder_ / "cues.txt").string()});
+  EXPECT_EQ(wrong_kind.exit_code, 2);
+  EXPECT_THAT(wrong_kind.err, HasSubstr("cues.txt: write .srt or .vtt"));
+}
+
 // A row's file is the frame render gives with the row's values set on the template; the scene
 // can also come from standard input.
 TEST_F(Commands, BatchWritesAFileNamedByEachRowAsRenderWithSetDoes) {
