@@ -28,6 +28,7 @@ const char kUsage[] =
     "  quorvel-render sheet SCENE.json -o SHEET.png --frames A-B [--columns C] [--jobs N]\n"
     "  quorvel-render captions SUBTITLES.srt|.vtt -s STYLE.json -o OUT [--per-line]\n"
     "                 [--fade SECONDS] [--duration SECONDS] [--frames A-B] [--jobs N]\n"
+    "                 [--encoding NAME]\n"
     "  quorvel-render batch TEMPLATE.json DATA.csv -o 'out/{column}.png' [--frame N]\n"
     "                 [--frames A-B] [--jobs N]\n"
     "  quorvel-render describe [MODULE | SCENE.json] [--module PATH]\n"
@@ -39,7 +40,9 @@ const char kUsage[] =
     "  sheet     renders frames A to B into one contact sheet, C columns wide\n"
     "  captions  renders each cue of a subtitle file in the style scene's layer and box, on\n"
     "            its frames; --per-line gives each line its own box, --fade fades cues in\n"
-    "            and out; OUT is a video or numbered PNG files\n"
+    "            and out, --encoding names the file's encoding (default: UTF-8 or UTF-16\n"
+    "            by a byte order mark, else UTF-8, else Windows-1252); OUT is a video or\n"
+    "            numbered PNG files\n"
     "  batch     renders the template once for each row of the CSV file, {column} in its\n"
     "            strings and in OUT replaced by the row's value\n"
     "  describe  prints the module's PiPL, about text and effect controls; given a scene,\n"
@@ -179,7 +182,7 @@ const CommandShape& ShapeOf(CommandName command) {
        1,
        1,
        "one subtitle file (.srt or .vtt)",
-       with({"--style", "--per-line", "--fade", "--duration", "--frames"}),
+       with({"--style", "--per-line", "--fade", "--duration", "--frames", "--encoding"}),
        {"--output", "--style"}},
       {CommandName::kBatch,
        "batch",
@@ -292,6 +295,8 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       invocation.overrides.push_back(ParseSceneOverride(take_value()));
     } else if (option == "--fade") {
       invocation.fade_seconds = ParseSeconds(take_value(), option, 0, 60);
+    } else if (option == "--encoding") {
+      invocation.encoding = take_value();
     } else if (option == "--duration") {
       invocation.duration_seconds = ParseSeconds(take_value(), option, 0.001, 86400);
     } else if (option == "--over") {
@@ -311,13 +316,13 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       invocation.per_line = invocation.per_line || option == "--per-line";
       invocation.no_audio = invocation.no_audio || option == "--no-audio";
     } else if (option.size() > 1 && option[0] == '-') {
-      throw UsageError(
-          "unknown option '" + option + "'" +
-          SuggestionOr(option,
-                       {"--output", "--style", "--frame", "--frames", "--jobs", "--columns",
-                        "--module", "--strict", "--max-memory", "--set", "--per-line", "--fade",
-                        "--duration", "--over", "--no-audio", "--crf", "--preset", "--prores"},
-                       ""));
+      throw UsageError("unknown option '" + option + "'" +
+                       SuggestionOr(option,
+                                    {"--output", "--style", "--frame", "--frames", "--jobs",
+                                     "--columns", "--module", "--strict", "--max-memory", "--set",
+                                     "--per-line", "--fade", "--encoding", "--duration", "--over",
+                                     "--no-audio", "--crf", "--preset", "--prores"},
+                                    ""));
     } else {
       positional.push_back(option);
       continue;

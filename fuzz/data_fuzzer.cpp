@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   using namespace quorvel::cli;
   const std::string text(reinterpret_cast<const char*>(bytes), size);
   for (const SubtitleFormat format : {SubtitleFormat::kSubRip, SubtitleFormat::kWebVtt}) {
-    Refused([&] { ParseSubtitles(text, format, "fuzz"); });
+    Refused([&] { quorvel::captions::ReadSubtitles(text, "fuzz", {format, "", false}); });
   }
   Refused([&] {
     const CsvTable table = ParseCsv(text, "fuzz.csv");

@@ -14,8 +14,8 @@ namespace quorvel::cli {
 using captions::CaptionOptions;
 using captions::CaptionScene;
 using captions::Cue;
-using captions::ParseSubtitles;
-using captions::SubtitleFormatOf;
+using captions::ReadSubtitles;
+using captions::SubtitleFile;
 using compose::LoadSceneFile;
 using compose::ReadInputFile;
 using compose::SceneFile;
@@ -24,9 +24,9 @@ using compose::SceneName;
 int RunCaptions(const Invocation& invocation, Console& console) {
   OutputFormatOf(invocation.output);  // a usage error before any file is read
   const std::string name = SceneName(invocation.subtitles);
-  const std::string text = ReadInputFile(invocation.subtitles, "subtitle file");
-  const std::vector<Cue> cues =
-      ParseSubtitles(text, SubtitleFormatOf(invocation.subtitles, text), name);
+  const SubtitleFile subtitles =
+      ReadSubtitles(ReadInputFile(invocation.subtitles, "subtitle file"), name,
+                    {std::nullopt, invocation.encoding, invocation.strict});
   SceneFile style = LoadSceneFile(invocation.style, invocation.overrides);
   // Over footage the track lasts as the footage does, unless --duration says otherwise.
   PutOver(invocation, style, console);
@@ -34,8 +34,11 @@ int RunCaptions(const Invocation& invocation, Console& console) {
                                invocation.over.empty()
                                    ? invocation.duration_seconds
                                    : std::optional<double>(style.composition.duration_seconds)};
-  return RenderScene(invocation, CaptionScene(style, cues, options, name), FramesByDefault::kAll,
-                     console);
+  SceneFile scene = CaptionScene(style, subtitles.cues, options, name);
+  // The reader's warnings come first, told (or made errors by --strict) as the scene's are.
+  scene.warnings.insert(scene.warnings.begin(), subtitles.warnings.begin(),
+                        subtitles.warnings.end());
+  return RenderScene(invocation, scene, FramesByDefault::kAll, console);
 }
 
 }  // namespace quorvel::cli
