@@ -5,6 +5,7 @@
 #include <array>
 #include <cctype>
 
+#include "captions/subtitle_times.h"
 #include "captions/text_encoding.h"
 
 namespace quorvel::captions {
@@ -170,17 +171,6 @@ std::optional<int> OverrideAlignment(const std::string& block) {
   return alignment;
 }
 
-// Digits only, exactly `count` of them.
-bool ReadFixedDigits(const std::string& text, size_t count, int64_t& value) {
-  if (text.size() != count) return false;
-  value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  return true;
-}
-
 // "&amp;", "&#233;", "&#xE9;": the character, and the reference's length; nullopt when `at` does
 // not start one that is known.
 std::optional<std::pair<char32_t, size_t>> CharacterReference(const std::string& text, size_t at) {
@@ -218,35 +208,6 @@ void AppendCharacter(std::string& out, char32_t character) {
 }
 
 }  // namespace
-
-std::optional<int64_t> ParseWebVttTimestamp(const std::string& text) {
-  std::vector<std::string> parts(1);
-  for (const char c : text) {
-    if (c == ':') {
-      parts.emplace_back();
-    } else {
-      parts.back() += c;
-    }
-  }
-  if (parts.size() < 2 || parts.size() > 3) return std::nullopt;
-  const std::string& last = parts.back();
-  const size_t dot = last.find('.');
-  if (dot == std::string::npos) return std::nullopt;
-  int64_t hours = 0, minutes = 0, seconds = 0, fraction = 0;
-  if (parts.size() == 3) {
-    const std::string& hour_digits = parts[0];
-    if (hour_digits.empty() || hour_digits.size() > 6 ||
-        !ReadFixedDigits(hour_digits, hour_digits.size(), hours)) {
-      return std::nullopt;
-    }
-  }
-  if (!ReadFixedDigits(parts[parts.size() - 2], 2, minutes) ||
-      !ReadFixedDigits(last.substr(0, dot), 2, seconds) ||
-      !ReadFixedDigits(last.substr(dot + 1), 3, fraction) || minutes > 59 || seconds > 59) {
-    return std::nullopt;
-  }
-  return ((hours * 60 + minutes) * 60 + seconds) * 1000 + fraction;
-}
 
 CueMarkup SubRipMarkup(const std::string& text) {
   CueMarkup markup;

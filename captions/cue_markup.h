@@ -27,8 +27,4 @@ CueMarkup SubRipMarkup(const std::string& text);
 // with its content (the base text is drawn); timestamps read out; character references decoded.
 CueMarkup WebVttMarkup(const std::string& text);
 
-// WebVTT's timestamp: [hours:]mm:ss.ttt, hours of any count of digits (at most six here),
-// minutes and seconds of two digits below 60, exactly three digits of milliseconds.
-std::optional<int64_t> ParseWebVttTimestamp(const std::string& text);
-
 }  // namespace quorvel::captions

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "captions/cue_markup.h"
+#include "captions/subtitle_times.h"
 #include "captions/text_encoding.h"
 #include "compose/document/text_file.h"
 #include "compose/errors.h"
@@ -44,48 +45,14 @@ bool IsTimingLine(const std::string& line) {
   return line.find("-->") != std::string::npos;
 }
 
-// Digits only, at least one and at most `most`; false otherwise.
-bool ReadDigits(const std::string& text, size_t most, int64_t& value) {
-  if (text.empty() || text.size() > most) return false;
-  value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  return true;
-}
-
-struct SubRipTime {
-  int64_t ms = 0;
-  bool short_fraction = false;  // ",5": fewer than three digits, read as the fraction they write
-};
-
-// "01:02:03,450", "1:02:03.450" or, without hours, "02:03,450": minutes and seconds of up to two
-// digits below 60, hours of up to six digits (subtitles of long recordings pass 99), and
-// milliseconds after a comma or a dot.
-std::optional<SubRipTime> ParseSubRipTimestamp(const std::string& text) {
-  std::vector<std::string> parts(1);
-  for (const char c : text) {
-    if (c == ':') {
-      parts.emplace_back();
-    } else {
-      parts.back() += c;
-    }
-  }
-  if (parts.size() < 2 || parts.size() > 3) return std::nullopt;
-  const std::string seconds_part = parts.back();
-  const size_t mark = seconds_part.find_first_of(",.");
-  if (mark == std::string::npos) return std::nullopt;
-  int64_t hours = 0, minutes = 0, seconds = 0, fraction = 0;
-  const std::string digits = seconds_part.substr(mark + 1);
-  if ((parts.size() == 3 && !ReadDigits(parts[0], 6, hours)) ||
-      !ReadDigits(parts[parts.size() - 2], 2, minutes) ||
-      !ReadDigits(seconds_part.substr(0, mark), 2, seconds) || !ReadDigits(digits, 3, fraction) ||
-      minutes > 59 || seconds > 59) {
-    return std::nullopt;
-  }
-  for (size_t i = digits.size(); i < 3; ++i) fraction *= 10;
-  return SubRipTime{((hours * 60 + minutes) * 60 + seconds) * 1000 + fraction, digits.size() < 3};
+// A SubRip cue number: digits only.
+bool IsCueNumber(const std::string& line) {
+  const size_t first = line.find_first_not_of(" \t");
+  const size_t last = line.find_last_not_of(" \t");
+  return first != std::string::npos &&
+         std::all_of(line.begin() + static_cast<std::ptrdiff_t>(first),
+                     line.begin() + static_cast<std::ptrdiff_t>(last) + 1,
+                     [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string Trimmed(const std::string& text) {
@@ -183,9 +150,7 @@ class Reader {
   // write them) or, in SubRip, a number before a timing line.
   void SkipText(const std::vector<std::string>& lines, size_t& i) const {
     for (; i < lines.size() && !IsBlank(lines[i]) && !IsTimingLine(lines[i]); ++i) {
-      int64_t ignored = 0;
-      if (!vtt_ && i + 1 < lines.size() && IsTimingLine(lines[i + 1]) &&
-          ReadDigits(Trimmed(lines[i]), 18, ignored)) {
+      if (!vtt_ && i + 1 < lines.size() && IsTimingLine(lines[i + 1]) && IsCueNumber(lines[i])) {
         break;
       }
     }

@@ -231,6 +231,16 @@ TEST(SubtitleFiles, ForgivingReadingSkipsWhatItCannotReadAndSaysWhere) {
         "s.srt:9: malformed timestamp '00:00:61,000'",
         "s.srt:13: the cue ends at 00:00:04.000, before it starts (00:00:05.000); the cue is "
         "skipped"}},
+      {"srt timestamps that are not times skipped: seven-digit hours, no fraction, four fields",
+       "s.srt",
+       "1\n1000000:00:00,000 --> 1000000:00:01,000\nA\n\n2\n00:00:01 --> 00:00:02,000\nB\n\n"
+       "3\n1:2:3:4,000 --> 1:2:3:5,000\nC\n\n4\n0:1:2,3 --> 0:1:2,45\nD\n\n"
+       "5\n:02:03,000 --> 00:02:04,000\nE\n",
+       {{62300, 62450, "D", 14}},
+       {"s.srt:2: malformed timestamp '1000000:00:00,000'",
+        "s.srt:6: malformed timestamp '00:00:01'", "s.srt:10: malformed timestamp '1:2:3:4,000'",
+        "s.srt:18: malformed timestamp ':02:03,000'",
+        "s.srt:14: milliseconds of fewer than three digits"}},
       {"vtt timestamps by WebVTT's rules: three fraction digits, a dot, two-digit minutes",
        "s.vtt",
        "WEBVTT\n\n00:01.5 --> 00:02.000\nA\n\n1:00:00.000 --> 1:00:01.000\nB\n\n"
