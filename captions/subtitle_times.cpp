@@ -37,33 +37,43 @@ bool ReadDigits(const std::string& text, size_t least, size_t most, int64_t& val
   return true;
 }
 
-int64_t Milliseconds(int64_t hours, int64_t minutes, int64_t seconds, int64_t ms) {
-  return ((hours * 60 + minutes) * 60 + seconds) * 1000 + ms;
+// How loosely a format writes its times: the marks before the fraction, and the fewest digits
+// of minutes and seconds (at most two) and of the fraction (at most three).
+struct TimestampRules {
+  const char* marks;
+  size_t least_clock_digits;
+  size_t least_fraction_digits;
+};
+
+// The time in milliseconds, and how many digits its fraction had.
+std::optional<std::pair<int64_t, size_t>> ParseTimestamp(const std::string& text,
+                                                         const TimestampRules& rules) {
+  const std::optional<Fields> fields = SplitTimestamp(text, rules.marks);
+  int64_t hours = 0, minutes = 0, seconds = 0, fraction = 0;
+  if (!fields || (!fields->hours.empty() && !ReadDigits(fields->hours, 1, 6, hours)) ||
+      !ReadDigits(fields->minutes, rules.least_clock_digits, 2, minutes) ||
+      !ReadDigits(fields->seconds, rules.least_clock_digits, 2, seconds) ||
+      !ReadDigits(fields->fraction, rules.least_fraction_digits, 3, fraction) || minutes > 59 ||
+      seconds > 59) {
+    return std::nullopt;
+  }
+  for (size_t i = fields->fraction.size(); i < 3; ++i) fraction *= 10;
+  return std::pair{((hours * 60 + minutes) * 60 + seconds) * 1000 + fraction,
+                   fields->fraction.size()};
 }
 
 }  // namespace
 
 std::optional<SubRipTime> ParseSubRipTimestamp(const std::string& text) {
-  const std::optional<Fields> fields = SplitTimestamp(text, ",.");
-  int64_t hours = 0, minutes = 0, seconds = 0, fraction = 0;
-  if (!fields || (!fields->hours.empty() && !ReadDigits(fields->hours, 1, 6, hours)) ||
-      !ReadDigits(fields->minutes, 1, 2, minutes) || !ReadDigits(fields->seconds, 1, 2, seconds) ||
-      !ReadDigits(fields->fraction, 1, 3, fraction) || minutes > 59 || seconds > 59) {
-    return std::nullopt;
-  }
-  for (size_t i = fields->fraction.size(); i < 3; ++i) fraction *= 10;
-  return SubRipTime{Milliseconds(hours, minutes, seconds, fraction), fields->fraction.size() < 3};
+  const auto time = ParseTimestamp(text, {",.", 1, 1});
+  if (!time) return std::nullopt;
+  return SubRipTime{time->first, time->second < 3};
 }
 
 std::optional<int64_t> ParseWebVttTimestamp(const std::string& text) {
-  const std::optional<Fields> fields = SplitTimestamp(text, ".");
-  int64_t hours = 0, minutes = 0, seconds = 0, fraction = 0;
-  if (!fields || (!fields->hours.empty() && !ReadDigits(fields->hours, 1, 6, hours)) ||
-      !ReadDigits(fields->minutes, 2, 2, minutes) || !ReadDigits(fields->seconds, 2, 2, seconds) ||
-      !ReadDigits(fields->fraction, 3, 3, fraction) || minutes > 59 || seconds > 59) {
-    return std::nullopt;
-  }
-  return Milliseconds(hours, minutes, seconds, fraction);
+  const auto time = ParseTimestamp(text, {".", 2, 3});
+  if (!time) return std::nullopt;
+  return time->first;
 }
 
 }  // namespace quorvel::captions
