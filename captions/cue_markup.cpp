@@ -73,8 +73,9 @@ class StyleStack {
     const auto at = innermost.base() - 1;
     for (auto it = open_.end(); it != at;) {
       --it;
-      if (!it->tag.empty())
+      if (!it->tag.empty()) {
         out_ += "</" + std::string(kStyleNames[static_cast<size_t>(it->style)]) + ">";
+      }
     }
     for (auto it = at + 1; it != open_.end(); ++it) out_ += it->tag;
     open_.erase(at);
