@@ -119,11 +119,12 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
   scene.layers.clear();
   scene.warnings.clear();  // about the style's own text, which the cues replace
   headless::Composition& composition = scene.composition;
-  const double last_end = static_cast<double>(cues.back().end_ms) / 1000;
-  composition.duration_seconds = options.duration_seconds.value_or(last_end);
+  // Cues may overlap: the one that starts last need not end last.
+  const Cue& last = *std::max_element(
+      cues.begin(), cues.end(), [](const Cue& a, const Cue& b) { return a.end_ms < b.end_ms; });
+  composition.duration_seconds =
+      options.duration_seconds.value_or(static_cast<double>(last.end_ms) / 1000);
   if (composition.duration_seconds > LongestDuration(composition)) {
-    const Cue& last = *std::max_element(
-        cues.begin(), cues.end(), [](const Cue& a, const Cue& b) { return a.end_ms < b.end_ms; });
     const std::string longest = ShownNumber(std::floor(LongestDuration(composition))) + " s";
     if (options.duration_seconds) {
       throw SceneError("--duration " + ShownNumber(*options.duration_seconds) +

@@ -154,6 +154,14 @@ TEST(CaptionTrack, FadesRampWithinEachCueAndWarnsOfCuesBetweenFrames) {
   const SceneFile cut = CaptionScene(style, far, {false, 0.5, 2.0}, "subs.srt");
   EXPECT_DOUBLE_EQ(cut.layers[0].text.opacity.At(1.75), 50);
   EXPECT_DOUBLE_EQ(cut.layers[0].text.opacity.At(2.0), 0);
+  // Overlapping cues: the track lasts until the cue that ends last, not the one that starts last,
+  // and a cue of no length warns that it shows on no frame.
+  const std::vector<Cue> overlapping = {TextCue(100, 3000, "long", 2),
+                                        TextCue(200, 200, "zero", 6)};
+  const SceneFile both = CaptionScene(style, overlapping, {}, "subs.srt");
+  EXPECT_DOUBLE_EQ(both.composition.duration_seconds, 3.0);
+  EXPECT_THAT(both.warnings, ::testing::ElementsAre(HasSubstr("subs.srt:6: the cue (00:00:00.200 "
+                                                              "to 00:00:00.200) falls between")));
   ASSERT_EQ(scene.warnings.size(), 1u);
   EXPECT_THAT(scene.warnings[0], HasSubstr("subs.srt:9: the cue (00:00:04.010 to 00:00:04.020) "
                                            "falls between two frames"));
