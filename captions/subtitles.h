@@ -32,13 +32,27 @@ enum class SubtitleFormat { kSubRip, kWebVtt };
 // By the name's extension (.srt, .vtt, any case), else by the text: WebVTT starts "WEBVTT".
 SubtitleFormat SubtitleFormatOf(const std::string& name, const std::string& text);
 
-// The cues in order of time. A byte order mark, CRLF or CR line ends and a missing last blank
-// line are taken; cue numbers and identifiers, WebVTT's header, NOTE, STYLE and REGION blocks
-// and cue settings are passed over; WebVTT's character references (&amp; &lt; &gt; &nbsp;
-// &lrm; &rlm;) are decoded, and markup is kept as written. Anything else, and cues that overlap
-// or end before they start, is a SceneError naming the file and the line: "subs.srt:12: ...".
-std::vector<Cue> ParseSubtitles(const std::string& text, SubtitleFormat format,
-                                const std::string& file);
+struct ReadOptions {
+  std::optional<SubtitleFormat> format;  // empty: by the file's name, else its text
+  std::string encoding;                  // empty: told from the bytes (text_encoding.h)
+  bool strict = false;                   // a warning is a SceneError instead
+};
+
+struct SubtitleFile {
+  SubtitleFormat format = SubtitleFormat::kSubRip;
+  std::vector<Cue> cues;              // sorted by start, stable; they may overlap
+  std::vector<std::string> warnings;  // whole lines: "talk.srt:12: ..."
+};
+
+// The cues of a subtitle file's bytes. A byte order mark, CRLF or CR line ends and a missing last
+// blank line are taken; cue numbers and identifiers, WebVTT's header, NOTE, STYLE and REGION
+// blocks and cue settings are passed over, and a timing line right after a cue's text starts the
+// next cue. Cue text becomes markup (cue_markup.h). A block that cannot be read, a cue that ends
+// before it starts, SubRip milliseconds of fewer than three digits and a guessed encoding are
+// warnings naming the file and the line (SceneErrors when strict); a file that is not text, or
+// has no cue, is a SceneError: "talk.srt:12: ...".
+SubtitleFile ReadSubtitles(const std::string& bytes, const std::string& file,
+                           const ReadOptions& options = {});
 
 // "01:02:03.450".
 std::string ShownTimestamp(int64_t ms);

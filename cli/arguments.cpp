@@ -41,11 +41,13 @@ const char kUsage[] =
     "  sheet     renders frames A to B into one contact sheet, C columns wide\n"
     "  captions  renders each cue of a subtitle file in the style scene's layer and box, on\n"
     "            its frames; --per-line gives each line its own box, --fade fades cues in\n"
-    "            and out; OUT is a video or numbered PNG files. -s names a style scene or a\n"
-    "            built-in style (boxed, the default; pill; lower_third). A word-timed\n"
-    "            transcript (.json) is gathered into cues of at most --max-chars a line\n"
-    "            (42), --max-lines (2) and --max-duration (7 s), ending at sentences and\n"
-    "            at pauses of --pause (0.5 s); --cues-out writes them for editing\n"
+    "            and out; --encoding names the file's encoding (default: UTF-8 or UTF-16\n"
+    "            by a byte order mark, else UTF-8, else Windows-1252); OUT is a video or\n"
+    "            numbered PNG files. -s names a style scene or a built-in style (boxed, the\n"
+    "            default; pill; lower_third). A word-timed transcript (.json) is gathered\n"
+    "            into cues of at most --max-chars a line (42), --max-lines (2) and\n"
+    "            --max-duration (7 s), ending at sentences and at pauses of --pause\n"
+    "            (0.5 s); --cues-out writes them for editing\n"
     "  batch     renders the template once for each row of the CSV file, {column} in its\n"
     "            strings and in OUT replaced by the row's value\n"
     "  describe  prints the module's PiPL, about text and effect controls; given a scene,\n"
@@ -53,7 +55,8 @@ const char kUsage[] =
     "  --set key.path=value  replaces one value of the scene (or style, or template), as in\n"
     "            --set 'layers[0].text=Ada' or --set 'effect.Fill Color=#102a43'\n"
     "  --module  the plug-in module to load (default: Quorvel.so next to quorvel-render)\n"
-    "  --strict  makes a scene's warnings (characters its font lacks) errors\n"
+    "  --strict  makes a scene's warnings (characters its font lacks, subtitle blocks\n"
+    "            skipped) errors\n"
     "  --max-memory SIZE  the memory all frames' worlds may take at once, such as 4G\n"
     "            (default: half the machine's memory)\n"
     "  A scene, style or template named - is read from standard input.\n"
@@ -185,8 +188,8 @@ const CommandShape& ShapeOf(CommandName command) {
        1,
        1,
        "one subtitle file (.srt or .vtt)",
-       with({"--style", "--per-line", "--fade", "--duration", "--frames", "--max-chars",
-             "--max-lines", "--max-duration", "--pause", "--cues-out"}),
+       with({"--style", "--per-line", "--fade", "--duration", "--frames", "--encoding",
+             "--max-chars", "--max-lines", "--max-duration", "--pause", "--cues-out"}),
        {"--output"}},
       {CommandName::kBatch,
        "batch",
@@ -298,6 +301,8 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       invocation.overrides.push_back(ParseSceneOverride(take_value()));
     } else if (option == "--fade") {
       invocation.fade_seconds = ParseSeconds(take_value(), option, 0, 60);
+    } else if (option == "--encoding") {
+      invocation.encoding = take_value();
     } else if (option == "--duration") {
       invocation.duration_seconds = ParseSeconds(take_value(), option, 0.001, 86400);
     } else if (option == "--max-chars") {
@@ -327,15 +332,15 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       invocation.per_line = invocation.per_line || option == "--per-line";
       invocation.no_audio = invocation.no_audio || option == "--no-audio";
     } else if (option.size() > 1 && option[0] == '-') {
-      throw UsageError(
-          "unknown option '" + option + "'" +
-          SuggestionOr(option,
-                       {"--output",       "--style",  "--frame",    "--frames",     "--jobs",
-                        "--columns",      "--module", "--strict",   "--max-memory", "--set",
-                        "--per-line",     "--fade",   "--duration", "--over",       "--no-audio",
-                        "--crf",          "--preset", "--prores",   "--max-chars",  "--max-lines",
-                        "--max-duration", "--pause",  "--cues-out"},
-                       ""));
+      throw UsageError("unknown option '" + option + "'" +
+                       SuggestionOr(option,
+                                    {"--output",     "--style",        "--frame",    "--frames",
+                                     "--jobs",       "--columns",      "--module",   "--strict",
+                                     "--max-memory", "--set",          "--per-line", "--fade",
+                                     "--encoding",   "--duration",     "--over",     "--no-audio",
+                                     "--crf",        "--preset",       "--prores",   "--max-chars",
+                                     "--max-lines",  "--max-duration", "--pause",    "--cues-out"},
+                                    ""));
     } else {
       positional.push_back(option);
       continue;

@@ -31,6 +31,7 @@ struct Invocation {
   std::vector<compose::SceneOverride> overrides;  // --set, in the order given
   bool per_line = false;                          // captions: --per-line
   double fade_seconds = 0;                        // captions: --fade
+  std::string encoding;                           // captions: --encoding; empty: detected
   std::optional<double> duration_seconds;         // captions, and with --over: --duration
   std::string over;                               // render, captions, batch: --over FILE
   bool no_audio = false;                          // --no-audio: videos leave the sound out

@@ -32,10 +32,12 @@ void Refused(Work work) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-  using namespace quorvel::cli;
+  using namespace quorvel::batch;
+  using namespace quorvel::captions;
+  using namespace quorvel::compose;
   const std::string text(reinterpret_cast<const char*>(bytes), size);
   for (const SubtitleFormat format : {SubtitleFormat::kSubRip, SubtitleFormat::kWebVtt}) {
-    Refused([&] { ParseSubtitles(text, format, "fuzz"); });
+    Refused([&] { ReadSubtitles(text, "fuzz", {format, "", false}); });
   }
   Refused([&] {
     const CsvTable table = ParseCsv(text, "fuzz.csv");

@@ -22,10 +22,9 @@ using captions::CaptionScene;
 using captions::Cue;
 using captions::FormedCue;
 using captions::LoadCaptionStyle;
-using captions::ParseSubtitles;
-using captions::SubtitleFormatOf;
+using captions::ReadSubtitles;
+using captions::SubtitleFile;
 using compose::ReadInputFile;
-using compose::SceneError;
 using compose::SceneFile;
 using compose::SceneName;
 
@@ -55,15 +54,11 @@ media::OutputTarget CuesOutput(const std::string& path) {
 
 // The cues a word-timed transcript is gathered into; written to --cues-out when asked, before
 // any frame, so that they can be edited and rendered again.
-std::vector<Cue> TranscriptCues(const Invocation& invocation, const std::string& text,
-                                const std::string& name, Console& console) {
+SubtitleFile TranscriptCues(const Invocation& invocation, const std::string& text,
+                            const std::string& name) {
   std::optional<media::OutputTarget> cues_out;
   if (!invocation.cues_out.empty()) cues_out = CuesOutput(invocation.cues_out);
   const captions::Transcript transcript = captions::ParseTranscript(text, name);
-  for (const std::string& warning : transcript.warnings) {
-    if (invocation.strict) throw SceneError(warning + " (an error under --strict)");
-    console.err << "quorvel-render: warning: " << warning << "\n";
-  }
   captions::FormationOptions options;
   if (invocation.max_chars) options.max_chars = static_cast<size_t>(*invocation.max_chars);
   if (invocation.max_lines) options.max_lines = static_cast<size_t>(*invocation.max_lines);
@@ -78,12 +73,12 @@ std::vector<Cue> TranscriptCues(const Invocation& invocation, const std::string&
       throw CliError(status.message);
     }
   }
-  std::vector<Cue> cues;
-  cues.reserve(formed.size());
+  SubtitleFile cues{captions::SubtitleFormat::kWebVtt, {}, transcript.warnings};
+  cues.cues.reserve(formed.size());
   for (const FormedCue& cue : formed) {
-    cues.push_back(cue.cue);
+    cues.cues.push_back(cue.cue);
     // Messages name a formed cue by its number, as --cues-out numbers it.
-    cues.back().line = cues.size();
+    cues.cues.back().line = cues.cues.size();
   }
   return cues;
 }
@@ -101,9 +96,10 @@ int RunCaptions(const Invocation& invocation, Console& console) {
   }
   const std::string name = SceneName(invocation.subtitles);
   const std::string text = ReadInputFile(invocation.subtitles, "subtitle file");
-  const std::vector<Cue> cues =
-      transcript ? TranscriptCues(invocation, text, name, console)
-                 : ParseSubtitles(text, SubtitleFormatOf(invocation.subtitles, text), name);
+  const SubtitleFile subtitles =
+      transcript
+          ? TranscriptCues(invocation, text, name)
+          : ReadSubtitles(text, name, {std::nullopt, invocation.encoding, invocation.strict});
   SceneFile style = LoadCaptionStyle(invocation.style, invocation.overrides);
   // Over footage the track lasts as the footage does, unless --duration says otherwise.
   PutOver(invocation, style, console);
@@ -111,8 +107,11 @@ int RunCaptions(const Invocation& invocation, Console& console) {
                                invocation.over.empty()
                                    ? invocation.duration_seconds
                                    : std::optional<double>(style.composition.duration_seconds)};
-  return RenderScene(invocation, CaptionScene(style, cues, options, name), FramesByDefault::kAll,
-                     console);
+  SceneFile scene = CaptionScene(style, subtitles.cues, options, name);
+  // The reader's warnings come first, told (or made errors by --strict) as the scene's are.
+  scene.warnings.insert(scene.warnings.begin(), subtitles.warnings.begin(),
+                        subtitles.warnings.end());
+  return RenderScene(invocation, scene, FramesByDefault::kAll, console);
 }
 
 }  // namespace quorvel::cli

@@ -87,9 +87,13 @@ TEST(Arguments, RefusesWhatACommandDoesNotTake) {
   EXPECT_EQ(ParseArguments({"render", "s.json", "-o", "a.png", "--max-memory", "1.5GiB"})
                 .max_memory.value_or(0),
             uint64_t{3} << 29);
-  const Invocation captions = ParseArguments(
-      {"captions", "-", "-s", "style.json", "-o", "a.webm", "--per-line", "--fade=0.25"});
+  const Invocation captions =
+      ParseArguments({"captions", "-", "-s", "style.json", "-o", "a.webm", "--per-line",
+                      "--fade=0.25", "--encoding", "SHIFT_JIS"});
   EXPECT_EQ(captions.subtitles, "-");
+  EXPECT_EQ(captions.encoding, "SHIFT_JIS");
+  EXPECT_THROW(ParseArguments({"render", "s.json", "-o", "a.png", "--encoding", "UTF-8"}),
+               UsageError);  // subtitles only
   EXPECT_TRUE(captions.per_line);
   EXPECT_EQ(captions.fade_seconds, 0.25);
 }

@@ -20,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 const std::string kModulePath = QUORVEL_MODULE_PATH;
 const fs::path kScenes = fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes";
@@ -367,13 +368,36 @@ TEST_F(Commands, CaptionsShowEachCueOnItsFramesAndPerLineSplitsTheBox) {
           << "frame " << frame;
     }
   }
-  std::ofstream(folder_ / "overlap.srt") << "1\n00:00:01,000 --> 00:00:03,000\nA\n\n"
-                                            "2\n00:00:02,000 --> 00:00:04,000\nB\n";
-  const CommandRun overlap =
-      RunCommand({"captions", (folder_ / "overlap.srt").string(), "-s",
-                  (folder_ / "style.json").string(), "-o", (folder_ / "o.webm").string()});
-  EXPECT_EQ(overlap.exit_code, 1);
-  EXPECT_THAT(overlap.err, HasSubstr("overlap.srt:6: the cue starts at 00:00:02.000"));
+}
+
+// The reader's warnings are told as the scene's are, and --strict makes them errors; a file in
+// another encoding is read with --encoding.
+TEST_F(Commands, CaptionsTellTheSubtitleReadersWarningsAndTakeAnEncoding) {
+  std::ofstream(folder_ / "style.json") << kCaptionStyle;
+  std::ofstream(folder_ / "old.srt") << "1\n00:00:00,100 --> 00:00:00,300\nCaf\xE9\n\nbroken\n";
+  const std::vector<std::string> arguments = {"captions", (folder_ / "old.srt").string(),
+                                              "-s",       (folder_ / "style.json").string(),
+                                              "-o",       (folder_ / "f_%02d.png").string()};
+  const CommandRun run = RunCommand(arguments);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("old.srt:3: not UTF-8 text: the file is read as Windows-1252"));
+  EXPECT_THAT(run.err, HasSubstr("old.srt:5: expected a cue"));
+  EXPECT_THAT(run.err, HasSubstr("quorvel-render: warning: "));
+  std::vector<std::string> strict = arguments;
+  strict.push_back("--strict");
+  const CommandRun refused = RunCommand(strict);
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_THAT(refused.err, HasSubstr("old.srt:3: not UTF-8 text"));
+  EXPECT_THAT(refused.err, HasSubstr("(an error under --strict)"));
+  std::vector<std::string> named = arguments;
+  named.insert(named.end(), {"--encoding", "ISO-8859-15"});
+  const CommandRun latin = RunCommand(named);
+  ASSERT_EQ(latin.exit_code, 0) << latin.err;
+  EXPECT_THAT(latin.err, Not(HasSubstr("Windows-1252")));
+  named.back() = "klingon-8";
+  const CommandRun unknown = RunCommand(named);
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_THAT(unknown.err, HasSubstr("old.srt: unknown encoding 'klingon-8'"));
 }
 
 // Without -s, captions take the built-in boxed style, made for 1920x1080; -s NAME takes another

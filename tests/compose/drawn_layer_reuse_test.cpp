@@ -59,8 +59,8 @@ TEST(DrawnLayerReuse, EveryBundledSceneIsTheSameFrameByFrame) {
 TEST(DrawnLayerReuse, CaptionTracksWithFadesAndLinesAreTheSameFrameByFrame) {
   const fs::path scenes = fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes";
   const std::string subtitles = (scenes / "captions.srt").string();
-  const std::vector<captions::Cue> cues = captions::ParseSubtitles(
-      ReadInputFile(subtitles, "subtitle file"), captions::SubtitleFormat::kSubRip, subtitles);
+  const std::vector<captions::Cue> cues =
+      captions::ReadSubtitles(ReadInputFile(subtitles, "subtitle file"), subtitles).cues;
   const SceneFile style = LoadSceneFile((scenes / "caption_style.json").string());
   size_t reused = 0;
   for (const bool per_line : {false, true}) {
