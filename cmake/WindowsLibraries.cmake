@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# Windows: cairo, pixman, FreeType, HarfBuzz, FriBidi, libspng, utf8proc and libunibreak are static libraries (scripts/windows-deps builds them for
+# Windows: cairo, pixman, FreeType, HarfBuzz, FriBidi, libspng and utf8proc are static libraries (scripts/windows-deps builds them for
 # the cross build), so their targets carry pkg-config's static link lines; pango has no build
 # for Windows here, and the headless host lays out text with FreeType alone.
 function(quorvel_static_package name module)
@@ -18,7 +18,6 @@ quorvel_static_package(HARFBUZZ harfbuzz)
 quorvel_static_package(FRIBIDI fribidi)
 quorvel_static_package(SPNG spng)
 quorvel_static_package(UTF8PROC libutf8proc)
-quorvel_static_package(UNIBREAK libunibreak)
 set_property(TARGET PkgConfig::SPNG APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS SPNG_STATIC)
 # FriBidi's header marks its functions dllimport unless told that the library is static.
 set_property(TARGET PkgConfig::FRIBIDI APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS FRIBIDI_LIB_STATIC)

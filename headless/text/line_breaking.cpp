@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "headless/text/line_breaking.h"
 
+#if QUORVEL_HAVE_UNIBREAK
 #include <linebreak.h>
+#endif
 
 #include <algorithm>
 #include <limits>
@@ -121,6 +123,7 @@ bool IsBreakingSpace(char32_t code_point) {
          code_point == 0x3000;
 }
 
+#if QUORVEL_HAVE_UNIBREAK
 std::vector<bool> LineBreakOpportunities(const std::u32string& paragraph) {
   static std::once_flag initialised;
   std::call_once(initialised, init_linebreak);
@@ -136,6 +139,18 @@ std::vector<bool> LineBreakOpportunities(const std::u32string& paragraph) {
   }
   return opportunities;
 }
+#else
+// Without libunibreak: after a run of spaces or a zero-width space only.
+std::vector<bool> LineBreakOpportunities(const std::u32string& paragraph) {
+  std::vector<bool> opportunities(paragraph.size() + 1, false);
+  opportunities[paragraph.size()] = true;
+  for (size_t i = 1; i < paragraph.size(); ++i) {
+    const bool after_space = IsBreakingSpace(paragraph[i - 1]) || paragraph[i - 1] == 0x200B;
+    opportunities[i] = after_space && !IsBreakingSpace(paragraph[i]);
+  }
+  return opportunities;
+}
+#endif
 
 std::vector<LineSpan> BreakParagraph(const std::u32string& paragraph,
                                      const std::vector<double>& advances, double width,
