@@ -333,19 +333,6 @@ int CubicTo(const FT_Vector* control1, const FT_Vector* control2, const FT_Vecto
   return 0;
 }
 
-double AlignmentOffset(TextAlignment alignment, FT_Pos box_width, FT_Pos line_width) {
-  const double room = static_cast<double>(box_width - line_width);
-  switch (alignment) {
-    case TextAlignment::kCenter:
-      return room / 2;
-    case TextAlignment::kRight:
-      return room;
-    case TextAlignment::kLeft:
-      break;
-  }
-  return 0;
-}
-
 // A font of a styled run: the face, HarfBuzz's view of it (in font units), and pixels per font
 // unit at the run's size.
 struct RunFont {
@@ -601,7 +588,8 @@ bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::s
     if (InterruptionRequested()) break;
     const Line& line = lines[row];
     const double line_x =
-        origin.x + AlignmentOffset(layer.alignment, box_width, line.width) * scale;
+        origin.x +
+        AlignmentOffset(layer.alignment, static_cast<double>(box_width - line.width)) * scale;
     const double baseline_y =
         origin.y + (static_cast<double>(face->ascender) +
                     static_cast<double>(row) * static_cast<double>(face->height)) *

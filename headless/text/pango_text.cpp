@@ -43,29 +43,40 @@ PangoAlignment ToPango(TextAlignment alignment) {
   return PANGO_ALIGN_LEFT;
 }
 
-// Invalid UTF-8 would make pango cut the text at the first bad byte; replace such bytes.
-GStringPtr ValidUtf8(const std::string& text) {
-  return GStringPtr(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
-}
-
-// A layout of the text in the layer's font and alignment, with outlines at their true size and
-// place: no hinting, no snapping of metrics or positions. To be used under PangoLock().
-PangoLayoutPtr PangoTextLayout(const TextLayer& layer, const std::string& text) {
-  const GStringPtr utf8 = ValidUtf8(text);
-  const PangoContextPtr context(pango_font_map_create_context(SharedFontMap()));
+// A context for layouts in the layer's font with outlines at their true size and place: no
+// hinting, no snapping of metrics or positions. To be used under PangoLock().
+PangoContextPtr UnhintedContext() {
+  PangoContextPtr context(pango_font_map_create_context(SharedFontMap()));
   const CairoFontOptionsPtr options(cairo_font_options_create());
   cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_NONE);
   cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
   pango_cairo_context_set_font_options(context.get(), options.get());
   pango_context_set_round_glyph_positions(context.get(), FALSE);
+  return context;
+}
 
-  PangoLayoutPtr layout(pango_layout_new(context.get()));
+// Invalid UTF-8 would make pango cut the text at the first bad byte; replace such bytes.
+GStringPtr ValidUtf8(const std::string& text) {
+  return GStringPtr(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
+}
+
+PangoFontDescriptionPtr LayerFont(const TextLayer& layer) {
   // The style words alone parse into style, weight and stretch; the family is set apart so
   // that a family name is never read as style words.
-  const PangoFontDescriptionPtr font(pango_font_description_from_string(layer.font_style.c_str()));
+  PangoFontDescriptionPtr font(pango_font_description_from_string(layer.font_style.c_str()));
   pango_font_description_set_family(font.get(), layer.font_family.c_str());
   // The bound on the size keeps size × PANGO_SCALE inside an int.
   pango_font_description_set_absolute_size(font.get(), layer.font_size * PANGO_SCALE);
+  return font;
+}
+
+// A layout of the text in the layer's font and alignment, unhinted. To be used under PangoLock().
+PangoLayoutPtr PangoTextLayout(const TextLayer& layer, const std::string& text) {
+  const GStringPtr utf8 = ValidUtf8(text);
+  const PangoContextPtr context = UnhintedContext();
+
+  PangoLayoutPtr layout(pango_layout_new(context.get()));
+  const PangoFontDescriptionPtr font = LayerFont(layer);
   pango_layout_set_font_description(layout.get(), font.get());
   pango_layout_set_alignment(layout.get(), ToPango(layer.alignment));
   pango_layout_set_text(layout.get(), utf8.get(), -1);
@@ -158,18 +169,6 @@ std::vector<char32_t> PangoMissingCharacters(const TextLayer& layer, const std::
 
 namespace {
 
-// A context for layouts in the layer's font with outlines at their true size and place: no
-// hinting, no snapping of metrics or positions. To be used under PangoLock().
-PangoContextPtr UnhintedContext() {
-  PangoContextPtr context(pango_font_map_create_context(SharedFontMap()));
-  const CairoFontOptionsPtr options(cairo_font_options_create());
-  cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_NONE);
-  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
-  pango_cairo_context_set_font_options(context.get(), options.get());
-  pango_context_set_round_glyph_positions(context.get(), FALSE);
-  return context;
-}
-
 // Styled text as pango has it: UTF-8, and each code point's byte offset (one more for the end).
 struct PangoText {
   std::string utf8;
@@ -205,9 +204,7 @@ PangoLayoutPtr StyledLayout(const TextLayer& layer, const StyledText& text, cons
                              right_to_left ? PANGO_DIRECTION_RTL : PANGO_DIRECTION_LTR);
   PangoLayoutPtr layout(pango_layout_new(context.get()));
   pango_layout_set_auto_dir(layout.get(), FALSE);
-  const PangoFontDescriptionPtr font(pango_font_description_from_string(layer.font_style.c_str()));
-  pango_font_description_set_family(font.get(), layer.font_family.c_str());
-  pango_font_description_set_absolute_size(font.get(), layer.font_size * PANGO_SCALE);
+  const PangoFontDescriptionPtr font = LayerFont(layer);
   // An empty line takes its height from the font of the style where it stands.
   if (text.text.empty()) ApplyToFont(StyleAt(text, 0), font.get());
   pango_layout_set_font_description(layout.get(), font.get());

@@ -34,18 +34,6 @@ std::optional<bool> StrongDirection(const std::u32string& text) {
   return std::nullopt;
 }
 
-double AlignmentOffset(TextAlignment alignment, double room) {
-  switch (alignment) {
-    case TextAlignment::kCenter:
-      return room / 2;
-    case TextAlignment::kRight:
-      return room;
-    case TextAlignment::kLeft:
-      break;
-  }
-  return 0;
-}
-
 // Twice the signed area of an outline's polygon of vertices: positive when it turns as
 // cairo_rectangle does in layer pixels (y down).
 double TwiceSignedArea(const TextOutline& outline) {
@@ -84,6 +72,18 @@ bool SameColor(const std::optional<PF_Pixel>& a, const std::optional<PF_Pixel>& 
 }
 
 }  // namespace
+
+double AlignmentOffset(TextAlignment alignment, double room) {
+  switch (alignment) {
+    case TextAlignment::kCenter:
+      return room / 2;
+    case TextAlignment::kRight:
+      return room;
+    case TextAlignment::kLeft:
+      break;
+  }
+  return 0;
+}
 
 DecorationRectangle Decoration(double left, double right, double baseline, double offset,
                                double thickness) {

@@ -26,6 +26,9 @@ struct BlockLine {
   bool overflows = false;      // holds a piece wider than the layer's width
 };
 
+// How far a line with `room` to spare sits from the block's left edge for an alignment.
+double AlignmentOffset(TextAlignment alignment, double room);
+
 // An underline's or a strikethrough's rectangle, in layer pixels (y down).
 struct DecorationRectangle {
   double x = 0;
