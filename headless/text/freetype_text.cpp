@@ -333,6 +333,18 @@ int CubicTo(const FT_Vector* control1, const FT_Vector* control2, const FT_Vecto
   return 0;
 }
 
+// Adds a glyph's contours to cairo's path, its origin at (x, y), font units scaled to pixels.
+void AppendGlyph(cairo_t* cairo, FT_Face face, FT_UInt index, double x, double y, double scale) {
+  if (FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
+      face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
+    return;
+  }
+  const FT_Outline_Funcs walk{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
+  PathSink sink{cairo, x, y, scale};
+  FT_Outline_Decompose(&face->glyph->outline, &walk, &sink);
+  sink.Finish();
+}
+
 // A font of a styled run: the face, HarfBuzz's view of it (in font units), and pixels per font
 // unit at the run's size.
 struct RunFont {
@@ -357,20 +369,13 @@ class FreeTypeShapedLine : public ShapedLine {
 
   void AppendPath(cairo_t* cairo, double x, double baseline,
                   const RunDrawn& run_drawn) const override {
-    const FT_Outline_Funcs walk{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
     for (const ShapedRun& run : runs) {
       const FT_Face face = run.font.face;
       for (const PlacedGlyph& glyph : run.glyphs) {
-        if (FT_Load_Glyph(face, glyph.index,
-                          FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
-            face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
-          continue;
-        }
-        PathSink sink{cairo, x + run.left + static_cast<double>(glyph.pen_x) * run.font.scale,
-                      baseline - static_cast<double>(glyph.offset_y) * run.font.scale,
-                      run.font.scale};
-        FT_Outline_Decompose(&face->glyph->outline, &walk, &sink);
-        sink.Finish();
+        AppendGlyph(cairo, face, glyph.index,
+                    x + run.left + static_cast<double>(glyph.pen_x) * run.font.scale,
+                    baseline - static_cast<double>(glyph.offset_y) * run.font.scale,
+                    run.font.scale);
       }
       std::vector<DecorationRectangle> decorations;
       const auto add = [&](hb_ot_metrics_tag_t offset_tag, hb_ot_metrics_tag_t size_tag) {
@@ -583,7 +588,6 @@ bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::s
       static_cast<double>(lines.size()) * static_cast<double>(face->height) * scale;
   const Point2 origin{position.x - layer.anchor.x * static_cast<double>(box_width) * scale,
                       position.y - layer.anchor.y * box_height};
-  const FT_Outline_Funcs walk{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
   for (std::size_t row = 0; row < lines.size(); ++row) {
     if (InterruptionRequested()) break;
     const Line& line = lines[row];
@@ -595,15 +599,8 @@ bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::s
                     static_cast<double>(row) * static_cast<double>(face->height)) *
                        scale;
     for (const PlacedGlyph& glyph : line.glyphs) {
-      if (FT_Load_Glyph(face, glyph.index,
-                        FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
-          face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
-        continue;
-      }
-      PathSink sink{cairo, line_x + static_cast<double>(glyph.pen_x) * scale,
-                    baseline_y - static_cast<double>(glyph.offset_y) * scale, scale};
-      FT_Outline_Decompose(&face->glyph->outline, &walk, &sink);
-      sink.Finish();
+      AppendGlyph(cairo, face, glyph.index, line_x + static_cast<double>(glyph.pen_x) * scale,
+                  baseline_y - static_cast<double>(glyph.offset_y) * scale, scale);
     }
     if (end_of_line) end_of_line();
   }
