@@ -163,7 +163,16 @@ std::vector<LineSpan> BreakParagraph(const std::u32string& paragraph,
     if (i == 0 || opportunities[i]) stops.push_back(i);
   }
   std::vector<LineSpan> lines = Greedy(measure, stops, width);
-  if (balanced && lines.size() > 1) lines = Balanced(measure, stops, width, lines.size());
+  // Balancing keeps three tables of lines by break places and, for each, tries the places a
+  // line can start from: a paragraph of a book, not a caption, would take too much memory and
+  // time, and keeps its greedy lines.
+  constexpr size_t kMostBalancedStops = 4096;
+  constexpr size_t kMostBalancedCells = size_t{1} << 20;
+  const bool small_enough =
+      stops.size() <= kMostBalancedStops && lines.size() <= kMostBalancedCells / stops.size();
+  if (balanced && lines.size() > 1 && small_enough) {
+    lines = Balanced(measure, stops, width, lines.size());
+  }
   return lines;
 }
 

@@ -32,6 +32,8 @@ struct LineSpan {
 // Greedy: each line takes as much as fits. Balanced: the fewest lines that fit, and of those the
 // breaks that make the longest line shortest, then the shortest line longest, so that the lines
 // are as even as they can be (a subtitle's two lines rather than a full one and an orphan).
+// A paragraph of more than 4096 break places, or of more than 2^20 lines × break places,
+// keeps its greedy lines.
 // A piece wider than the width is never broken: it stands alone on its line, which overflows.
 std::vector<LineSpan> BreakParagraph(const std::u32string& paragraph,
                                      const std::vector<double>& advances, double width,
