@@ -20,6 +20,7 @@
 
 #include "compose/scene/anchor.h"
 #include "compose/scene/font_check.h"
+#include "compose/scene/text_block_keys.h"
 #include "headless/text/text_outlines.h"
 
 namespace quorvel::compose {
@@ -232,7 +233,9 @@ std::optional<JsonPlace> ReadLayer(const JsonPlace& place, headless::TextLayer& 
                                    bool with_effect, std::vector<std::string>& warnings) {
   std::vector<std::string> keys(std::begin(kLayerKeys), std::end(kLayerKeys));
   if (with_effect) keys.emplace_back("effect");
+  AddTextBlockKeys(keys);
   const ObjectReader reader(place, keys);
+  ReadTextBlockKeys(reader, layer);
   if (auto text = reader.Find("text")) {
     layer.text = ReadAnimated<std::string>(*text, ReadText, KeyEasing::kRefused);
   }

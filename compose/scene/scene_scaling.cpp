@@ -63,6 +63,7 @@ void ScaleScene(SceneFile& scene, const FrameFit& fit) {
     }
     headless::TextLayer& text = layer.text;
     text.font_size *= fit.factor;
+    text.width *= fit.factor;
     ScaleAnimated(text.position,
                   [&](const headless::Point2& point) { return Scaled(point, fit, true); });
     if (!layer.effect || !layer.effect->is_object()) continue;

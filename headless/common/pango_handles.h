@@ -15,6 +15,8 @@ namespace quorvel::headless {
 using PangoContextPtr = Owned<PangoContext, g_object_unref>;
 using PangoLayoutPtr = Owned<PangoLayout, g_object_unref>;
 using PangoFontDescriptionPtr = Owned<PangoFontDescription, pango_font_description_free>;
+using PangoAttrListPtr = Owned<PangoAttrList, pango_attr_list_unref>;
+using PangoFontMetricsPtr = Owned<PangoFontMetrics, pango_font_metrics_unref>;
 using GStringPtr = Owned<gchar, g_free>;
 using FcPatternPtr = Owned<FcPattern, FcPatternDestroy>;
 

@@ -6,6 +6,7 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 #include <fribidi.h>
+#include <hb-ot.h>
 
 #include <algorithm>
 #include <cctype>
@@ -13,21 +14,26 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <system_error>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "headless/common/freetype_handles.h"
 #include "headless/common/harfbuzz_handles.h"
 #include "headless/common/interruption.h"
+#include "headless/text/text_block.h"
+#include "headless/text/utf8.h"
+
 namespace quorvel::headless {
 namespace {
 
 constexpr char kDefaultFontDirectory[] = "/usr/share/fonts/truetype/dejavu";
-constexpr char32_t kReplacementCharacter = 0xFFFD;
 
 std::string Lowercase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -143,51 +149,7 @@ std::string FontFileOfLocked(const TextLayer& layer) {
   return FindFontFileLocked(FreeTypeFontDirectory(), layer.font_family, layer.font_style);
 }
 
-// UTF-8 to code points; a byte that starts no valid sequence stands for U+FFFD, as in pango's
-// path, so that a bad byte shows instead of cutting the text short.
-std::vector<char32_t> DecodeUtf8(const std::string& text) {
-  std::vector<char32_t> code_points;
-  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    char32_t value = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-      length = 1;
-      value = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      value = lead & 0x1Fu;
-      minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      value = lead & 0x0Fu;
-      minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      value = lead & 0x07u;
-      minimum = 0x10000;
-    }
-    bool valid = length > 0 && i + length <= text.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      if ((byte(i + k) & 0xC0u) != 0x80u) {
-        valid = false;
-      } else {
-        value = (value << 6) | (byte(i + k) & 0x3Fu);
-      }
-    }
-    if (valid && (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))) {
-      valid = false;
-    }
-    code_points.push_back(valid ? value : kReplacementCharacter);
-    i += valid ? length : 1;
-  }
-  return code_points;
-}
-
-std::vector<std::vector<char32_t>> SplitLines(const std::vector<char32_t>& code_points) {
+std::vector<std::vector<char32_t>> SplitLines(const std::u32string& code_points) {
   std::vector<std::vector<char32_t>> lines(1);
   for (const char32_t code_point : code_points) {
     if (code_point == U'\n') {
@@ -228,17 +190,18 @@ struct Run {
   FriBidiLevel level;
 };
 
-// The line's runs in the order they show from left to right: the paragraph's direction comes
-// from its first strong character, as pango finds it, and runs are reversed from the highest
-// level down to the lowest odd one (rule L2 of the bidirectional algorithm).
-std::vector<Run> VisualRuns(const std::vector<FriBidiChar>& text) {
+// The line's runs in the order they show from left to right: the paragraph's direction is
+// `direction`, or with FRIBIDI_PAR_ON that of its first strong character, as pango finds it, and
+// runs are reversed from the highest level down to the lowest odd one (rule L2 of the
+// bidirectional algorithm).
+std::vector<Run> VisualRuns(const std::vector<FriBidiChar>& text,
+                            FriBidiParType direction = FRIBIDI_PAR_ON) {
   const auto length = static_cast<FriBidiStrIndex>(text.size());
   std::vector<FriBidiCharType> types(text.size());
   std::vector<FriBidiBracketType> brackets(text.size());
   std::vector<FriBidiLevel> levels(text.size(), 0);
   fribidi_get_bidi_types(text.data(), length, types.data());
   fribidi_get_bracket_types(text.data(), length, types.data(), brackets.data());
-  FriBidiParType direction = FRIBIDI_PAR_ON;
   if (fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), length, &direction,
                                           levels.data()) == 0) {
     std::fill(levels.begin(), levels.end(), FriBidiLevel{0});
@@ -370,18 +333,190 @@ int CubicTo(const FT_Vector* control1, const FT_Vector* control2, const FT_Vecto
   return 0;
 }
 
-double AlignmentOffset(TextAlignment alignment, FT_Pos box_width, FT_Pos line_width) {
-  const double room = static_cast<double>(box_width - line_width);
-  switch (alignment) {
-    case TextAlignment::kCenter:
-      return room / 2;
-    case TextAlignment::kRight:
-      return room;
-    case TextAlignment::kLeft:
-      break;
+// Adds a glyph's contours to cairo's path, its origin at (x, y), font units scaled to pixels.
+void AppendGlyph(cairo_t* cairo, FT_Face face, FT_UInt index, double x, double y, double scale) {
+  if (FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
+      face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
+    return;
   }
-  return 0;
+  const FT_Outline_Funcs walk{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
+  PathSink sink{cairo, x, y, scale};
+  FT_Outline_Decompose(&face->glyph->outline, &walk, &sink);
+  sink.Finish();
 }
+
+// A font of a styled run: the face, HarfBuzz's view of it (in font units), and pixels per font
+// unit at the run's size.
+struct RunFont {
+  FT_Face face = nullptr;
+  hb_font_t* shaping = nullptr;
+  double scale = 0;
+};
+
+// A run's glyphs, placed in pixels from the line's left end, and the run's extent there.
+struct ShapedRun {
+  TextStyle style;
+  RunFont font;
+  std::vector<PlacedGlyph> glyphs;  // pen_x and offset_y in font units, from `left`
+  double left = 0;
+  double right = 0;
+  std::vector<std::pair<size_t, double>> clusters;  // each glyph's code point and advance
+};
+
+class FreeTypeShapedLine : public ShapedLine {
+ public:
+  std::vector<ShapedRun> runs;  // left to right
+
+  void AppendPath(cairo_t* cairo, double x, double baseline,
+                  const RunDrawn& run_drawn) const override {
+    for (const ShapedRun& run : runs) {
+      const FT_Face face = run.font.face;
+      for (const PlacedGlyph& glyph : run.glyphs) {
+        AppendGlyph(cairo, face, glyph.index,
+                    x + run.left + static_cast<double>(glyph.pen_x) * run.font.scale,
+                    baseline - static_cast<double>(glyph.offset_y) * run.font.scale,
+                    run.font.scale);
+      }
+      std::vector<DecorationRectangle> decorations;
+      const auto add = [&](hb_ot_metrics_tag_t offset_tag, hb_ot_metrics_tag_t size_tag) {
+        hb_position_t offset = 0;
+        hb_position_t thickness = 0;
+        hb_ot_metrics_get_position_with_fallback(run.font.shaping, offset_tag, &offset);
+        hb_ot_metrics_get_position_with_fallback(run.font.shaping, size_tag, &thickness);
+        decorations.push_back(Decoration(x + run.left, x + run.right, baseline,
+                                         static_cast<double>(offset) * run.font.scale,
+                                         static_cast<double>(thickness) * run.font.scale));
+      };
+      if (run.style.underline) {
+        add(HB_OT_METRICS_TAG_UNDERLINE_OFFSET, HB_OT_METRICS_TAG_UNDERLINE_SIZE);
+      }
+      if (run.style.strikethrough) {
+        add(HB_OT_METRICS_TAG_STRIKEOUT_OFFSET, HB_OT_METRICS_TAG_STRIKEOUT_SIZE);
+      }
+      run_drawn(run.style, decorations);
+    }
+  }
+};
+
+std::string StyleWords(StyleFlags flags) {
+  if (flags.bold && flags.italic) return "Bold Italic";
+  if (flags.bold) return "Bold";
+  return flags.italic ? "Italic" : "";
+}
+
+// Styled runs laid out with the fonts of the font folder, under FreeTypeLock().
+class FreeTypeShaper : public TextShaper {
+ public:
+  explicit FreeTypeShaper(const TextLayer& layer) : layer_(layer) {}
+
+  std::vector<double> Advances(const StyledText& paragraph, bool right_to_left) override {
+    std::vector<double> advances(paragraph.text.size(), 0.0);
+    const std::unique_ptr<FreeTypeShapedLine> line = ShapeRuns(paragraph, right_to_left);
+    if (line == nullptr) return advances;
+    for (const ShapedRun& run : line->runs) {
+      for (const auto& [cluster, advance] : run.clusters) {
+        if (cluster < advances.size()) advances[cluster] += advance;
+      }
+    }
+    return advances;
+  }
+
+  std::unique_ptr<ShapedLine> Shape(const BlockLine& line) override {
+    return ShapeRuns(line.text, line.right_to_left);
+  }
+
+ private:
+  // The file of a style's family and faces: the layer's own file for its own family and style;
+  // otherwise the family's file in the font folder with the bold and italic flags asked for.
+  // Nothing is synthesised: without such a file, the family's face with fewer of the flags is
+  // taken (italic dropped first, then bold), and without the family the layer's own font, so
+  // that the run is drawn upright or regular where pango would slant or embolden it.
+  std::string FontFile(const TextStyle& style) {
+    if (style.family.empty() && !style.bold && !style.italic) return FontFileOfLocked(layer_);
+    const std::string family = style.family.empty() ? layer_.font_family : style.family;
+    StyleFlags wanted = ParseStyle(layer_.font_style);
+    wanted.bold = wanted.bold || style.bold;
+    wanted.italic = wanted.italic || style.italic;
+    const StyleFlags ladder[] = {wanted, {wanted.bold, false}, {false, wanted.italic}, {}};
+    for (const StyleFlags& flags : ladder) {
+      const std::string path =
+          FindFontFileLocked(FreeTypeFontDirectory(), family, StyleWords(flags));
+      if (!path.empty()) return path;
+    }
+    return FontFileOfLocked(layer_);
+  }
+
+  std::optional<RunFont> FontOf(const TextStyle& style) {
+    const std::string path = FontFile(style);
+    const FT_Face face = path.empty() ? nullptr : OpenFace(path);
+    if (face == nullptr) return std::nullopt;
+    const double size = style.size > 0 ? style.size : layer_.font_size;
+    return RunFont{face, ShapingFont(path), size / static_cast<double>(face->units_per_EM)};
+  }
+
+  // Shapes each stretch of one bidirectional level and one style with HarfBuzz, in visual
+  // order; the line's height is that of its tallest and deepest fonts (HarfBuzz's ascender and
+  // descender, as pango takes them), and an empty line has that of the style where it stands.
+  std::unique_ptr<FreeTypeShapedLine> ShapeRuns(const StyledText& line, bool right_to_left) {
+    auto shaped = std::make_unique<FreeTypeShapedLine>();
+    const std::vector<FriBidiChar> text(line.text.begin(), line.text.end());
+    double pen = 0;
+    const auto extend = [&shaped](const RunFont& font) {
+      hb_font_extents_t extents{};
+      hb_font_get_h_extents(font.shaping, &extents);
+      shaped->ascent = std::max(shaped->ascent, static_cast<double>(extents.ascender) * font.scale);
+      shaped->descent =
+          std::max(shaped->descent, -static_cast<double>(extents.descender) * font.scale);
+    };
+    for (const Run& level_run :
+         VisualRuns(text, right_to_left ? FRIBIDI_PAR_RTL : FRIBIDI_PAR_LTR)) {
+      std::vector<StyledRun> pieces;
+      for (const StyledRun& run : line.runs) {
+        const size_t start = std::max(run.start, level_run.start);
+        const size_t end = std::min(run.end, level_run.end);
+        if (start < end) pieces.push_back(StyledRun{start, end, run.style});
+      }
+      if (level_run.level % 2 == 1) std::reverse(pieces.begin(), pieces.end());
+      for (const StyledRun& piece : pieces) {
+        const std::optional<RunFont> font = FontOf(piece.style);
+        if (!font) return nullptr;
+        extend(*font);
+        const HbBufferPtr buffer(hb_buffer_create());
+        hb_buffer_add_utf32(buffer.get(), text.data(), static_cast<int>(text.size()),
+                            static_cast<unsigned>(piece.start),
+                            static_cast<int>(piece.end - piece.start));
+        hb_buffer_set_direction(buffer.get(),
+                                level_run.level % 2 == 1 ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+        hb_buffer_guess_segment_properties(buffer.get());
+        hb_shape(font->shaping, buffer.get(), nullptr, 0);
+        unsigned count = 0;
+        const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer.get(), &count);
+        const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer.get(), &count);
+        ShapedRun run{piece.style, *font, {}, pen, pen, {}};
+        FT_Pos advance = 0;
+        for (unsigned i = 0; i < count; ++i) {
+          run.glyphs.push_back(PlacedGlyph{infos[i].codepoint, advance + positions[i].x_offset,
+                                           positions[i].y_offset});
+          advance += positions[i].x_advance;
+          run.clusters.emplace_back(infos[i].cluster,
+                                    static_cast<double>(positions[i].x_advance) * font->scale);
+        }
+        pen += static_cast<double>(advance) * font->scale;
+        run.right = pen;
+        shaped->runs.push_back(std::move(run));
+      }
+    }
+    if (shaped->runs.empty()) {
+      const std::optional<RunFont> font = FontOf(StyleAt(line, 0));
+      if (!font) return nullptr;
+      extend(*font);
+    }
+    shaped->width = pen;
+    return shaped;
+  }
+
+  const TextLayer& layer_;
+};
 
 }  // namespace
 
@@ -453,30 +588,29 @@ bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::s
       static_cast<double>(lines.size()) * static_cast<double>(face->height) * scale;
   const Point2 origin{position.x - layer.anchor.x * static_cast<double>(box_width) * scale,
                       position.y - layer.anchor.y * box_height};
-  const FT_Outline_Funcs walk{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
   for (std::size_t row = 0; row < lines.size(); ++row) {
     if (InterruptionRequested()) break;
     const Line& line = lines[row];
     const double line_x =
-        origin.x + AlignmentOffset(layer.alignment, box_width, line.width) * scale;
+        origin.x +
+        AlignmentOffset(layer.alignment, static_cast<double>(box_width - line.width)) * scale;
     const double baseline_y =
         origin.y + (static_cast<double>(face->ascender) +
                     static_cast<double>(row) * static_cast<double>(face->height)) *
                        scale;
     for (const PlacedGlyph& glyph : line.glyphs) {
-      if (FT_Load_Glyph(face, glyph.index,
-                        FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
-          face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
-        continue;
-      }
-      PathSink sink{cairo, line_x + static_cast<double>(glyph.pen_x) * scale,
-                    baseline_y - static_cast<double>(glyph.offset_y) * scale, scale};
-      FT_Outline_Decompose(&face->glyph->outline, &walk, &sink);
-      sink.Finish();
+      AppendGlyph(cairo, face, glyph.index, line_x + static_cast<double>(glyph.pen_x) * scale,
+                  baseline_y - static_cast<double>(glyph.offset_y) * scale, scale);
     }
     if (end_of_line) end_of_line();
   }
   return true;
+}
+
+void WithFreeTypeShaper(const TextLayer& layer, const std::function<void(TextShaper&)>& use) {
+  std::lock_guard<std::mutex> lock(FreeTypeLock());
+  FreeTypeShaper shaper(layer);
+  use(shaper);
 }
 
 }  // namespace quorvel::headless

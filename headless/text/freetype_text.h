@@ -50,4 +50,10 @@ std::vector<char32_t> FreeTypeMissingCharacters(const TextLayer& layer, const st
 bool AppendFreeTypeTextPath(cairo_t* cairo, const TextLayer& layer, const std::string& text,
                             Point2 position, const std::function<void()>& end_of_line = nullptr);
 
+class TextShaper;
+
+// Gives `use` the FreeType text layer's shaper of styled text for the layer (text_block.h), under
+// the lock that guards FreeType's faces.
+void WithFreeTypeShaper(const TextLayer& layer, const std::function<void(TextShaper&)>& use);
+
 }  // namespace quorvel::headless

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,22 @@
 
 namespace quorvel::headless {
 
+// Outlines up to (not including) `end` that are drawn in `color`, or in the layer's colour.
+struct ColorSpan {
+  size_t end = 0;
+  std::optional<PF_Pixel> color;
+};
+
+// The outlines of the whole text, or of one line, with the colours of its runs: spans in order,
+// none for text all in the layer's colour.
+struct LaidOutLine {
+  TextOutlines outlines;
+  std::vector<ColorSpan> colors;
+};
+
 // The outlines of a layout: one entry for the whole text, or one per line when laid out line by
 // line.
-using LaidOutText = std::vector<TextOutlines>;
+using LaidOutText = std::vector<LaidOutLine>;
 
 // The cached layout for `key`, else `lay_out()`'s, kept for later unless `keep` says no (a
 // layout cut short by a stop is not kept). Safe to call from several threads at once; two

@@ -33,8 +33,20 @@ struct FontFileFace {
 // and the family and style given here.
 FontFileFace LoadFontFile(const std::string& path);
 
-// The characters of `text` that the layer's font cannot draw, which show as boxes, in the
-// order they first appear (line breaks aside).
+// What a layer's text lays out into at a time, line by line: each line's text as drawn (without
+// the spaces at a wrap), its size in pixels, and whether it holds a word wider than the layer's
+// width, which is never broken and so reaches past the width. Empty when the font cannot be
+// found.
+struct TextLineMeasure {
+  std::string text;
+  double width = 0;
+  double height = 0;
+  bool overflows = false;
+};
+std::vector<TextLineMeasure> MeasureTextLines(const TextLayer& layer, double seconds);
+
+// The characters of `text` (of what markup draws, for a markup layer) that the layer's font cannot
+// draw, which show as boxes, in the order they first appear (line breaks aside).
 std::vector<char32_t> MissingCharacters(const TextLayer& layer, const std::string& text);
 
 // Draws the layer as it looks at a time into a caller's buffer of `height` rows of `width`
