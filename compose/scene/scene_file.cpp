@@ -172,9 +172,8 @@ headless::TextAlignment ReadAlignment(const JsonPlace& place) {
   return headless::TextAlignment::kLeft;
 }
 
-constexpr const char* kLayerKeys[] = {"text",    "font",        "style",    "size",
-                                      "color",   "anchor",      "position", "alignment",
-                                      "opacity", "motion_blur", "markup",   "width"};
+constexpr const char* kLayerKeys[] = {"text",   "font",     "style",     "size",    "color",
+                                      "anchor", "position", "alignment", "opacity", "motion_blur"};
 
 // A font family, style words or a font file's path: no NUL, which would cut the name short.
 std::string ReadFontName(const JsonPlace& place) {
@@ -255,10 +254,6 @@ std::optional<JsonPlace> ReadLayer(const JsonPlace& place, headless::TextLayer& 
         *opacity, [](const JsonPlace& percent) { return ReadNumber(percent, 0, 100); });
   }
   if (auto blur = reader.Find("motion_blur")) layer.motion_blur = ReadBool(*blur);
-  if (auto markup = reader.Find("markup")) layer.markup = ReadBool(*markup);
-  if (auto width = reader.Find("width")) {
-    layer.width = ReadNumber(*width, 0, kMaxCoordinate);
-  }
 
   const std::optional<JsonPlace> font = reader.Find("font");
   const std::optional<JsonPlace> style = reader.Find("style");
