@@ -9,6 +9,7 @@
 
 #include "captions/cue_boxes.h"
 #include "captions/cue_layout.h"
+#include "headless/text/text_outlines.h"
 
 namespace quorvel::captions {
 
@@ -30,25 +31,14 @@ struct CueFrames {
   int64_t end_ms;  // its end, or the track's when it runs past it
   A_long first;    // the first frame it shows on
   A_long end;      // the frame after its last
+  // For each line as the caption's layer lays the cue out (wrapped), whether it draws anything.
+  std::vector<bool> inked_lines;
 };
 
 // A frame's time in seconds, as the host computes it (frames within the composition keep
 // frame × frame_duration inside the host's 32-bit time values).
 double FrameSeconds(A_long frame, const headless::Composition& composition) {
   return headless::Seconds(frame * composition.frame_duration, composition.time_scale);
-}
-
-// A cue's lines, split at '\n'.
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines(1);
-  for (const char c : text) {
-    if (c == '\n') {
-      lines.emplace_back();
-    } else {
-      lines.back() += c;
-    }
-  }
-  return lines;
 }
 
 bool HasInk(const std::string& line) {
@@ -170,23 +160,23 @@ void AddTrackLayers(const SceneLayer& caption, const Track& track, const Caption
   // A style's own animation of its place stays, unless a cue had to move.
   if (moved) base.text.position = Keyed(positions, headless::Easing::Hold());
 
-  const auto shown_when = [&](const std::function<bool(const Cue&)>& inked) {
+  const auto shown_when = [&](const std::function<bool(const CueFrames&)>& inked) {
     std::vector<CueFrames> shown;
     for (const CueFrames& cue : track.cues) {
-      if (inked(*cue.cue)) shown.push_back(cue);
+      if (inked(cue)) shown.push_back(cue);
     }
     return OpacityKeys(shown, composition, options.fade_seconds);
   };
-  const auto whole_cue_inked = [](const Cue& cue) { return HasInk(cue.text); };
+  const auto whole_cue_inked = [](const CueFrames& cue) {
+    return std::find(cue.inked_lines.begin(), cue.inked_lines.end(), true) != cue.inked_lines.end();
+  };
   if (!options.per_line) {
     base.text.opacity = shown_when(whole_cue_inked);
     scene.layers.push_back(std::move(base));
     return;
   }
   size_t line_count = 1;
-  for (const CueFrames& cue : track.cues) {
-    line_count = std::max(line_count, LinesOf(cue.cue->text).size());
-  }
+  for (const CueFrames& cue : track.cues) line_count = std::max(line_count, cue.inked_lines.size());
   const std::optional<double> group_opacity = GroupedBoxOpacity(caption);
   std::optional<size_t> group;
   if (group_opacity) {
@@ -199,9 +189,8 @@ void AddTrackLayers(const SceneLayer& caption, const Track& track, const Caption
   }
   for (size_t line = 0; line < line_count; ++line) {
     SceneLayer layer = base;
-    layer.text.opacity = shown_when([line](const Cue& cue) {
-      const std::vector<std::string> lines = LinesOf(cue.text);
-      return line < lines.size() && HasInk(lines[line]);
+    layer.text.opacity = shown_when([line](const CueFrames& cue) {
+      return line < cue.inked_lines.size() && cue.inked_lines[line];
     });
     layer.text.shown_line = static_cast<int>(line);
     if (group) {
@@ -239,7 +228,6 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
     throw SceneError(style.file + ": layers: a caption style has one text layer, not " +
                      std::to_string(texts.size()));
   }
-  const SceneLayer& caption = *texts.front();
   SceneFile scene = style;
   scene.layers.clear();
   scene.warnings.clear();  // about the style's own text, which the cues replace
@@ -260,6 +248,15 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
                      "rate may last (" + longest + ")");
   }
 
+  // Cue text is markup, wrapped into balanced lines: by default as wide as the safe area leaves
+  // room for, the box's growth aside.
+  SceneLayer caption = *texts.front();
+  caption.text.markup = true;
+  caption.text.balanced = true;
+  if (caption.text.width <= 0) {
+    const BoxRect safe = SafeArea(composition, style.safe_area);
+    caption.text.width = std::max(1.0, safe.right - safe.left - 2 * SideGrowth(caption));
+  }
   std::vector<CueFrames> frames;
   const headless::TextLayer& styled = caption.text;
   // A shorter --duration cuts the track: cues from its end on are left out, one across it ends
@@ -269,10 +266,12 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
   for (const Cue& cue : cues) {
     if (cue.start_ms >= track_ms) break;  // sorted by start
     const int64_t end_ms = std::min(cue.end_ms, track_ms);
-    const CueFrames cue_frames{&cue, end_ms,
-                               static_cast<A_long>(FirstFrameAtOrAfter(cue.start_ms, composition)),
-                               static_cast<A_long>(std::min<int64_t>(
-                                   FirstFrameAtOrAfter(end_ms, composition), frame_count))};
+    CueFrames cue_frames{&cue,
+                         end_ms,
+                         static_cast<A_long>(FirstFrameAtOrAfter(cue.start_ms, composition)),
+                         static_cast<A_long>(std::min<int64_t>(
+                             FirstFrameAtOrAfter(end_ms, composition), frame_count)),
+                         {}};
     if (cue_frames.first == cue_frames.end) {
       scene.warnings.push_back(subtitles_file + ":" + std::to_string(cue.line) + ": the cue (" +
                                ShownTimestamp(cue.start_ms) + " to " + ShownTimestamp(cue.end_ms) +
@@ -284,9 +283,21 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
                        std::to_string(cue.text.size()) + " bytes long; at most " +
                        std::to_string(kMaxTextBytes) + " are taken");
     }
-    CheckCueBox(caption, cue.text, options.per_line,
-                subtitles_file + ":" + std::to_string(cue.line));
-    frames.push_back(cue_frames);
+    const std::string place = subtitles_file + ":" + std::to_string(cue.line);
+    headless::TextLayer laid_out = caption.text;
+    laid_out.text = Animated<std::string>(cue.text);
+    bool overflows = false;
+    for (const headless::TextLineMeasure& line : headless::MeasureTextLines(laid_out, 0)) {
+      cue_frames.inked_lines.push_back(HasInk(line.text));
+      overflows = overflows || line.overflows;
+    }
+    if (overflows) {
+      scene.warnings.push_back(place + ": a word of the cue is wider than the captions' width (" +
+                               ShownNumber(std::round(caption.text.width)) +
+                               " px) and runs past it");
+    }
+    CheckCueBox(caption, cue.text, options.per_line ? cue_frames.inked_lines.size() : 0, place);
+    frames.push_back(std::move(cue_frames));
     if (std::string warning = MissingGlyphsWarning(styled, {cue.text},
                                                    subtitles_file + ":" + std::to_string(cue.line));
         !warning.empty()) {

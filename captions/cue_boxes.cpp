@@ -39,7 +39,17 @@ bool IsSet(const SceneLayer& style, const char* name, const Json& wanted) {
          style.effect->at(name) == wanted;
 }
 
+// How far the border reaches out of the fill.
+double BorderOutside(const SceneLayer& style) {
+  return IsSet(style, "Enable Border", true) ? LargestNumber(style, "Border Width", 1) / 2 : 0;
+}
+
 }  // namespace
+
+double SideGrowth(const SceneLayer& style) {
+  return LargestNumber(style, "Expansion Uniform", 0) + LargestNumber(style, "Expansion Width", 0) +
+         BorderOutside(style);
+}
 
 BoxRect BoxAround(const SceneLayer& style, const headless::TextLayer& layer) {
   double left = 0, right = 0, top = 0, bottom = 0;
@@ -60,11 +70,8 @@ BoxRect BoxAround(const SceneLayer& style, const headless::TextLayer& layer) {
   if (IsSet(style, "Shape", "Square") || IsSet(style, "Shape", "Circle")) {
     half_width = half_height = std::max(half_width, half_height);
   }
-  if (IsSet(style, "Enable Border", true)) {
-    const double border = LargestNumber(style, "Border Width", 1);
-    half_width += border / 2;
-    half_height += border / 2;
-  }
+  half_width += BorderOutside(style);
+  half_height += BorderOutside(style);
   const double x = (left + right) / 2;
   const double y = (top + bottom) / 2;
   return {x - half_width, y - half_height, x + half_width, y + half_height};
@@ -79,10 +86,10 @@ BoxSize LeastBoxSize(const SceneLayer& style, const std::string& text, std::opti
   return {box.right - box.left, box.bottom - box.top};
 }
 
-void CheckCueBox(const SceneLayer& style, const std::string& text, bool per_line,
+void CheckCueBox(const SceneLayer& style, const std::string& text, size_t per_line_boxes,
                  const std::string& place) {
-  const size_t lines =
-      per_line ? static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1 : 1;
+  const bool per_line = per_line_boxes > 0;
+  const size_t lines = per_line ? per_line_boxes : 1;
   for (size_t line = 0; line < lines; ++line) {
     const BoxSize box = LeastBoxSize(
         style, text, per_line ? std::optional<int>(static_cast<int>(line)) : std::nullopt);

@@ -46,9 +46,13 @@ BoxSize LeastBoxSize(const compose::SceneLayer& style, const std::string& text,
                      std::optional<int> line);
 
 // A SceneError naming the cue ("talk.srt:12: this cue's box would be 356003 px wide, past the
-// host's 30000 px: ...") when the box behind it, or behind one of its lines with `per_line`,
-// is larger than the host's largest world.
-void CheckCueBox(const compose::SceneLayer& style, const std::string& text, bool per_line,
+// host's 30000 px: ...") when the box behind it, or behind one of its `per_line_boxes` lines
+// (0: one box for the whole cue), is larger than the host's largest world.
+void CheckCueBox(const compose::SceneLayer& style, const std::string& text, size_t per_line_boxes,
                  const std::string& place);
+
+// How much the box reaches past the text on its left and on its right: the expansions across and
+// the border's outer half (for the "Auto" shape).
+double SideGrowth(const compose::SceneLayer& style);
 
 }  // namespace quorvel::captions

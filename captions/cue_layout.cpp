@@ -75,7 +75,8 @@ std::vector<CuePlacement> PlaceCues(const compose::SceneLayer& caption,
     const double dx = ShiftInto(placement.box.left, placement.box.right, safe.left, safe.right);
     const double dy = ShiftInto(placement.box.top, placement.box.bottom, safe.top, safe.bottom);
     if (dx != 0 || dy != 0) {
-      if (moved_inward.empty()) moved_inward = Place(file, cue);
+      // A cue put at a point of the safe area by {\anN} lies at its edge by design.
+      if (moved_inward.empty() && !cue.alignment) moved_inward = Place(file, cue);
       placement.box = placement.box.Moved(dx, dy);
       placement.position = {placement.position.x + dx, placement.position.y + dy};
     }

@@ -12,6 +12,7 @@
 #include "compose/render/scene_renderer.h"
 #include "compose/scene/scene_file.h"
 #include "headless/pixels/world.h"
+#include "headless/text/text_outlines.h"
 
 namespace quorvel::captions {
 namespace {
@@ -130,6 +131,54 @@ TEST(CueLayout, BoxesKeepInsideTheSafeArea) {
   ASSERT_EQ(scene.warnings.size(), 1u);
   EXPECT_NE(scene.warnings[0].find("subs.srt:1: cues are moved inward"), std::string::npos)
       << scene.warnings[0];
+}
+
+// A long cue is wrapped into balanced lines as wide as the safe area leaves room for, its box
+// inside the safe area; its markup is drawn as style; a word too wide for any line is warned of.
+TEST(CueLayout, CuesWrapInsideTheSafeAreaAndDrawTheirMarkup) {
+  const SceneFile style = Style(R"("position": [640, 660])");
+  const std::vector<Cue> cues = {
+      {0,
+       500,
+       "a line from a speech recogniser that runs on and on, far past both edges of the frame "
+       "<font color=\"#ff0000\">when</font> nothing wraps it",
+       1,
+       {},
+       {}},
+      {500, 1000, std::string(80, 'W'), 5, {}, {}}};
+  const SceneFile scene = CaptionScene(style, cues, {}, "subs.srt");
+  SceneRenderer renderer(QUORVEL_MODULE_PATH, scene);
+  const headless::OwnedWorld image = renderer.RenderChecked(2);
+  int left = image.world().width, right = 0, red = 0;
+  for (int y = 0; y < image.world().height; ++y) {
+    for (int x = 0; x < image.world().width; ++x) {
+      const PF_Pixel& pixel = headless::PixelAt(image.world(), x, y);
+      if (pixel.alpha == 0) continue;
+      left = std::min(left, x);
+      right = std::max(right, x);
+      if (pixel.alpha == 255 && pixel.red > 200 && pixel.green < 60) ++red;
+    }
+  }
+  EXPECT_GE(left, 64 - 1) << "inside the safe area";
+  EXPECT_LE(right, 1216 + 1) << "inside the safe area";
+  EXPECT_GT(right - left, 600) << "the lines fill much of the width";
+  // Balanced: lines of similar length, rather than full ones and a short last one.
+  std::vector<double> widths;
+  for (const headless::TextLineMeasure& line :
+       headless::MeasureTextLines(scene.layers[0].text, 0.1)) {
+    widths.push_back(line.width);
+  }
+  ASSERT_EQ(widths.size(), 3u);
+  EXPECT_GT(*std::min_element(widths.begin(), widths.end()),
+            0.8 * *std::max_element(widths.begin(), widths.end()));
+  EXPECT_GT(red, 20) << "the <font color> run in red";
+  bool warned = false;
+  for (const std::string& warning : scene.warnings) {
+    warned = warned || warning.find(
+                           "subs.srt:5: a word of the cue is wider than the captions' "
+                           "width (1104 px) and runs past it") != std::string::npos;
+  }
+  EXPECT_TRUE(warned);
 }
 
 }  // namespace
