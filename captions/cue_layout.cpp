@@ -87,6 +87,7 @@ std::vector<CuePlacement> PlaceCues(const compose::SceneLayer& caption,
         std::remove_if(showing.begin(), showing.end(),
                        [&](size_t earlier) { return cues[earlier]->end_ms <= cue.start_ms; }),
         showing.end());
+    bool stacked = false;
     for (bool clear = false; !clear;) {
       clear = true;
       for (const size_t earlier : showing) {
@@ -96,9 +97,11 @@ std::vector<CuePlacement> PlaceCues(const compose::SceneLayer& caption,
         placement.box = placement.box.Moved(0, shift);
         placement.position.y += shift;
         clear = false;
+        stacked = true;
       }
     }
-    if ((placement.box.top < safe.top || placement.box.bottom > safe.bottom) && crowded.empty()) {
+    if (stacked && (placement.box.top < safe.top || placement.box.bottom > safe.bottom) &&
+        crowded.empty()) {
       crowded = Place(file, cue);
     }
     placed.push_back(placement);

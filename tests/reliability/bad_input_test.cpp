@@ -458,9 +458,10 @@ TEST_F(BadInput, APerLineCaptionOfManyLinesHearsCtrlC) {
 // A cue whose box the host cannot hold is named, with why, before any frame renders.
 TEST_F(BadInput, ACueTooLargeForTheHostIsNamedBeforeAnyFrame) {
   const std::string style = Write("style.json", Scene("caption_style.json")).string();
+  // One word that no wrapping can break.
   std::string wide =
       "1\n00:00:00,000 --> 00:00:01,000\nfirst\n\n2\n00:00:01,000 --> 00:00:02,000\n";
-  for (int i = 0; i < 1800; ++i) wide += "word ";
+  for (int i = 0; i < 1800; ++i) wide += "words";
   std::string high = "1\n00:00:00,000 --> 00:00:01,000\n";
   for (int i = 0; i < 4900; ++i) high += "a\n";
   ExpectRefused(
