@@ -29,7 +29,7 @@ std::string AsciiUpper(std::string text) {
 }  // namespace
 
 std::string FoldedFileName(const std::filesystem::path& path) {
-  const std::string name = path.lexically_normal().generic_string();
+  std::string name = path.lexically_normal().generic_string();
   utf8proc_uint8_t* mapped = nullptr;
   const utf8proc_ssize_t length = utf8proc_map(
       reinterpret_cast<const utf8proc_uint8_t*>(name.data()),
@@ -43,7 +43,7 @@ std::string FoldedFileName(const std::filesystem::path& path) {
 
 std::string ReservedWindowsName(const std::filesystem::path& path) {
   for (const std::filesystem::path& part : path) {
-    const std::string name = part.string();
+    std::string name = part.string();
     // Windows reads the device name before any extension, and drops spaces before the dot.
     std::string stem = name.substr(0, name.find('.'));
     stem.erase(stem.find_last_not_of(' ') + 1);

@@ -105,11 +105,13 @@ void CheckCueBox(const SceneLayer& style, const std::string& text, size_t per_li
     if (side == nullptr) continue;
     const std::string what = per_line ? "the box of this cue's line " + std::to_string(line + 1)
                                       : std::string("this cue's box");
-    throw SceneError(place + ": " + what + " would be " +
-                     std::to_string(static_cast<long long>(std::ceil(size))) + " px " + side +
-                     ", past the host's " +
-                     std::to_string(side[0] == 'w' ? PF_MAX_WORLD_WIDTH : PF_MAX_WORLD_HEIGHT) +
-                     " px: break the line or make the text smaller");
+    std::string message = place;
+    message += ": " + what + " would be ";
+    message += std::to_string(static_cast<long long>(std::ceil(size))) + " px " + side;
+    message += ", past the host's ";
+    message += std::to_string(side[0] == 'w' ? PF_MAX_WORLD_WIDTH : PF_MAX_WORLD_HEIGHT);
+    message += " px: break the line or make the text smaller";
+    throw SceneError(message);
   }
 }
 

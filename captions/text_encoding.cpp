@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #if !defined(_WIN32)
-#include <errno.h>
 #include <iconv.h>
+#include <cerrno>
 #endif
 
 #include "compose/document/text_file.h"
@@ -113,6 +113,8 @@ class IconvConverter {
   IconvConverter(const IconvConverter&) = delete;
   IconvConverter& operator=(const IconvConverter&) = delete;
 
+  // iconv_open's failure is (iconv_t)-1, a pointer made of an integer by its definition.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   bool valid() const { return handle_ != reinterpret_cast<iconv_t>(static_cast<intptr_t>(-1)); }
   iconv_t get() const { return handle_; }
 

@@ -439,8 +439,7 @@ class FreeTypeShaper : public TextShaper {
     wanted.italic = wanted.italic || style.italic;
     const StyleFlags ladder[] = {wanted, {wanted.bold, false}, {false, wanted.italic}, {}};
     for (const StyleFlags& flags : ladder) {
-      const std::string path =
-          FindFontFileLocked(FreeTypeFontDirectory(), family, StyleWords(flags));
+      std::string path = FindFontFileLocked(FreeTypeFontDirectory(), family, StyleWords(flags));
       if (!path.empty()) return path;
     }
     return FontFileOfLocked(layer_);

@@ -45,9 +45,10 @@ struct TextLineMeasure {
 };
 std::vector<TextLineMeasure> MeasureTextLines(const TextLayer& layer, double seconds);
 
-// The characters of `text` (of what markup draws, for a markup layer) that the layer's font cannot
-// draw, which show as boxes, in the order they first appear (line breaks aside).
-std::vector<char32_t> MissingCharacters(const TextLayer& layer, const std::string& text);
+// The characters of `markup` (the text itself for a layer without markup, else what the markup
+// draws) that the layer's font cannot draw, which show as boxes, in the order they first appear
+// (line breaks aside).
+std::vector<char32_t> MissingCharacters(const TextLayer& layer, const std::string& markup);
 
 // Draws the layer as it looks at a time into a caller's buffer of `height` rows of `width`
 // pixels, `rowbytes` apart: the outlines filled with antialiasing in the layer's colour,
