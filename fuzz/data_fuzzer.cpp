@@ -11,7 +11,7 @@
 
 #include "batch/csv_table.h"
 #include "batch/row_template.h"
-#include "captions/subtitles.h"
+#include "captions/reading/subtitles.h"
 #include "compose/document/scene_overrides.h"
 #include "compose/errors.h"
 

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "captions/caption_track.h"
-#include "captions/cue_formation.h"
-#include "captions/cue_writer.h"
-#include "captions/named_styles.h"
-#include "captions/subtitles.h"
-#include "captions/transcript.h"
+#include "captions/reading/subtitles.h"
+#include "captions/track/caption_track.h"
+#include "captions/track/named_styles.h"
+#include "captions/words/cue_formation.h"
+#include "captions/words/cue_writer.h"
+#include "captions/words/transcript.h"
 #include "cli/cli_error.h"
 #include "cli/commands/render_command.h"
 #include "compose/scene/scene_file.h"

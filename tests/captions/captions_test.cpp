@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "captions/caption_track.h"
-#include "captions/subtitles.h"
+#include "captions/reading/subtitles.h"
+#include "captions/track/caption_track.h"
 
 namespace quorvel::captions {
 namespace {

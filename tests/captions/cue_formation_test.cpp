@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "captions/cue_formation.h"
-#include "captions/cue_text.h"
-#include "captions/cue_writer.h"
-#include "captions/subtitles.h"
-#include "captions/transcript.h"
+#include "captions/reading/subtitles.h"
+#include "captions/words/cue_formation.h"
+#include "captions/words/cue_text.h"
+#include "captions/words/cue_writer.h"
+#include "captions/words/transcript.h"
 
 namespace quorvel::captions {
 namespace {

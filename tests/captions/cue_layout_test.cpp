@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "captions/caption_track.h"
+#include "captions/track/caption_track.h"
 #include "compose/render/scene_renderer.h"
 #include "compose/scene/scene_file.h"
 #include "headless/pixels/world.h"

@@ -12,7 +12,7 @@
 #include <unistd.h>
 #endif
 
-#include "captions/subtitles.h"
+#include "captions/reading/subtitles.h"
 #include "compose/errors.h"
 
 namespace quorvel::captions {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "captions/transcript.h"
+#include "captions/words/transcript.h"
 #include "compose/errors.h"
 
 namespace quorvel::captions {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "captions/caption_track.h"
-#include "captions/subtitles.h"
+#include "captions/reading/subtitles.h"
+#include "captions/track/caption_track.h"
 #include "compose/document/input_file.h"
 #include "compose/render/scene_renderer.h"
 #include "compose/scene/scene_file.h"

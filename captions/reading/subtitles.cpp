@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "captions/subtitles.h"
+#include "captions/reading/subtitles.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "captions/cue_markup.h"
-#include "captions/subtitle_times.h"
-#include "captions/text_encoding.h"
+#include "captions/reading/cue_markup.h"
+#include "captions/reading/subtitle_times.h"
+#include "captions/reading/text_encoding.h"
 #include "compose/document/text_file.h"
 #include "compose/errors.h"
 

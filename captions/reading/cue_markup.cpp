@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "captions/cue_markup.h"
+#include "captions/reading/cue_markup.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 
-#include "captions/subtitle_times.h"
-#include "captions/text_encoding.h"
+#include "captions/reading/subtitle_times.h"
+#include "captions/reading/text_encoding.h"
 
 namespace quorvel::captions {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "captions/transcript.h"
+#include "captions/words/transcript.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <optional>
 
-#include "captions/cue_text.h"
+#include "captions/words/cue_text.h"
 #include "compose/document/json_place.h"
 
 namespace quorvel::captions {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "captions/cue_formation.h"
+#include "captions/words/cue_formation.h"
 
 namespace quorvel::captions {
 

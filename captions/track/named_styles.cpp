@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "captions/named_styles.h"
+#include "captions/track/named_styles.h"
 
 #include <algorithm>
 #include <filesystem>

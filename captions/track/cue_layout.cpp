@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "captions/cue_layout.h"
+#include "captions/track/cue_layout.h"
 
 #include <algorithm>
 

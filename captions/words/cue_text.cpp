@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "captions/cue_text.h"
+#include "captions/words/cue_text.h"
 
 #include <utility>
 

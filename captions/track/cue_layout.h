@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "captions/cue_boxes.h"
-#include "captions/subtitles.h"
+#include "captions/reading/subtitles.h"
+#include "captions/track/cue_boxes.h"
 #include "compose/scene/scene_file.h"
 #include "headless/composition/scene.h"
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "captions/subtitles.h"
-#include "captions/transcript.h"
+#include "captions/reading/subtitles.h"
+#include "captions/words/transcript.h"
 
 namespace quorvel::captions {
 

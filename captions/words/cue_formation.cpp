@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "captions/cue_formation.h"
+#include "captions/words/cue_formation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "captions/cue_text.h"
+#include "captions/words/cue_text.h"
 
 namespace quorvel::captions {
 namespace {

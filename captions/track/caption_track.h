@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "captions/subtitles.h"
+#include "captions/reading/subtitles.h"
 #include "compose/scene/scene_file.h"
 
 namespace quorvel::captions {

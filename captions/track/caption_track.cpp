@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "captions/caption_track.h"
+#include "captions/track/caption_track.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,8 +7,8 @@
 #include <map>
 #include <utility>
 
-#include "captions/cue_boxes.h"
-#include "captions/cue_layout.h"
+#include "captions/track/cue_boxes.h"
+#include "captions/track/cue_layout.h"
 #include "headless/text/text_outlines.h"
 
 namespace quorvel::captions {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "captions/text_encoding.h"
+#include "captions/reading/text_encoding.h"
 
 #include <algorithm>
 #include <cctype>

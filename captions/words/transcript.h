@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "captions/subtitles.h"
+#include "captions/reading/subtitles.h"
 
 namespace quorvel::captions {
 

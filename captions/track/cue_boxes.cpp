@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "captions/cue_boxes.h"
+#include "captions/track/cue_boxes.h"
 
 #include <algorithm>
 #include <cmath>

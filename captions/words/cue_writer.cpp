@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "captions/cue_writer.h"
+#include "captions/words/cue_writer.h"
 
-#include "captions/cue_text.h"
+#include "captions/words/cue_text.h"
 
 namespace quorvel::captions {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "captions/subtitle_times.h"
+#include "captions/reading/subtitle_times.h"
 
 namespace quorvel::captions {
 
