@@ -18,6 +18,11 @@ namespace quorvel::bench {
 namespace {
 
 namespace fs = std::filesystem;
+using media::CodecContextPtr;
+using media::FramePtr;
+using media::InputContextPtr;
+using media::PacketPtr;
+using media::ScalePtr;
 
 constexpr int kFrames = 90;
 
