@@ -31,8 +31,8 @@ TEST(TextBlockKeys, SetMarkupWidthAndBalance) {
 }
 
 TEST(TextBlockKeys, LeftOutTheyChangeNothing) {
-  const headless::TextLayer& layer =
-      ParseSceneFile(R"({"layer": {"text": "a"}})", "scenes/x.json").layers[0].text;
+  const SceneFile file = ParseSceneFile(R"({"layer": {"text": "a"}})", "scenes/x.json");
+  const headless::TextLayer& layer = file.layers[0].text;
   EXPECT_FALSE(layer.markup);
   EXPECT_EQ(layer.width, 0);
   EXPECT_FALSE(layer.balanced);
