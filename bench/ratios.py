@@ -42,6 +42,19 @@ def verdict(value, limit, below=True):
     return "met" if met else "**missed**"
 
 
+def speedup_table(runs, name, what):
+    """The table of `name`/jobs1 against `name`/jobs2, target 1.8x; none without both."""
+    one = runs.get(f"{name}/jobs1")
+    two = runs.get(f"{name}/jobs2")
+    if one is None or two is None:
+        return []
+    speedup = ms(one) / ms(two)
+    return [f"{what}, target >= 1.8x faster at 2 jobs:", "",
+            row(["1 job ms", "2 jobs ms", "speed-up", "target"]), row(["---"] * 4),
+            row([f"{ms(one):.0f}", f"{ms(two):.0f}", f"{speedup:.2f}x",
+                 verdict(speedup, 1.8, below=False)]), ""]
+
+
 def main(folder):
     frame = load(folder, "frame_bench")
     transform = load(folder, "transform_bench")
@@ -132,18 +145,9 @@ def main(folder):
                      f"({verdict(spread, 1.5)}).")
     lines.append("")
 
-    one = sequence.get("sequence/jobs1")
-    two = sequence.get("sequence/jobs2")
-    if one is not None and two is not None:
-        speedup = ms(one) / ms(two)
-        lines.append("A sequence (scenes/motion.json, 24 frames of 1280x720 with motion blur) "
-                     "through quorvel-render, target >= 1.8x faster at 2 jobs:")
-        lines.append("")
-        lines.append(row(["1 job ms", "2 jobs ms", "speed-up", "target"]))
-        lines.append(row(["---"] * 4))
-        lines.append(row([f"{ms(one):.0f}", f"{ms(two):.0f}", f"{speedup:.2f}x",
-                          verdict(speedup, 1.8, below=False)]))
-        lines.append("")
+    lines += speedup_table(sequence, "sequence",
+                           "A sequence (scenes/motion.json, 24 frames of 1280x720 with motion "
+                           "blur) through quorvel-render")
 
     versus = [(extension, sequence.get(f"versus_ffmpeg/quorvel/{extension}"),
                sequence.get(f"versus_ffmpeg/ffmpeg/{extension}")) for extension in ("png", "mov")]
@@ -219,18 +223,9 @@ def main(folder):
             lines.append(row([name, f"{ms(entry) / 1000:.1f}", f"{1800000 / ms(entry):.1f}",
                               f"{ratio:.2f}x", verdict(ratio, limit, below=False)]))
         lines.append("")
-    one = burn_in.get("footage_render/jobs1")
-    two = burn_in.get("footage_render/jobs2")
-    if one is not None and two is not None:
-        speedup = ms(one) / ms(two)
-        lines.append("A footage render composited in RGB (scenes/lower_third_over_clip.json, 180 "
-                     "frames of 1280x720 to PNGs), target >= 1.8x faster at 2 jobs:")
-        lines.append("")
-        lines.append(row(["1 job ms", "2 jobs ms", "speed-up", "target"]))
-        lines.append(row(["---"] * 4))
-        lines.append(row([f"{ms(one):.0f}", f"{ms(two):.0f}", f"{speedup:.2f}x",
-                          verdict(speedup, 1.8, below=False)]))
-        lines.append("")
+    lines += speedup_table(burn_in, "footage_render",
+                           "A footage render composited in RGB (scenes/lower_third_over_clip.json, "
+                           "180 frames of 1280x720 to PNGs)")
 
     lines.append("Peak memory of a 4K frame render against the worlds it needs (input, output, "
                  "fill and border world), target <= 1.10x:")
