@@ -9,6 +9,8 @@
 
 #include "captions/track/cue_boxes.h"
 #include "captions/track/cue_layout.h"
+#include "captions/track/track_keys.h"
+#include "captions/track/word_highlight.h"
 #include "headless/text/text_outlines.h"
 
 namespace quorvel::captions {
@@ -35,24 +37,8 @@ struct CueFrames {
   std::vector<bool> inked_lines;
 };
 
-// A frame's time in seconds, as the host computes it (frames within the composition keep
-// frame × frame_duration inside the host's 32-bit time values).
-double FrameSeconds(A_long frame, const headless::Composition& composition) {
-  return headless::Seconds(frame * composition.frame_duration, composition.time_scale);
-}
-
 bool HasInk(const std::string& line) {
   return line.find_first_not_of(" \t\n") != std::string::npos;
-}
-
-// Keys from a map of times: each time once, the value set last at it.
-template <typename T>
-Animated<T> Keyed(const std::map<double, T>& values, headless::Easing easing) {
-  std::vector<typename Animated<T>::Key> keys;
-  keys.reserve(values.size());
-  for (const auto& [seconds, value] : values) keys.push_back({seconds, value, easing});
-  if (keys.empty()) return Animated<T>(T{});
-  return Animated<T>::Keyed(std::move(keys));
 }
 
 // Opacity keys that show the layer on the cues' frames: held at 100 and 0 on frame times, or,
@@ -136,9 +122,10 @@ void MakeOpaqueLineBox(SceneLayer& layer, double group_opacity) {
 
 // The layers that show a track's cues: one, or with `per_line` one per line (the longest cue's
 // count), their text and place held from each cue's first frame and their opacity showing them
-// on its frames.
+// on its frames. With a word highlight, the text goes on top as a layer of its own, the
+// highlight's box under it and the caption's boxes, their text transparent, under that.
 void AddTrackLayers(const SceneLayer& caption, const Track& track, const CaptionOptions& options,
-                    SceneFile& scene) {
+                    const std::optional<compose::WordHighlight>& highlight, SceneFile& scene) {
   const headless::Composition& composition = scene.composition;
   SceneLayer base = caption;
   base.text.anchor = track.anchor;
@@ -170,9 +157,25 @@ void AddTrackLayers(const SceneLayer& caption, const Track& track, const Caption
   const auto whole_cue_inked = [](const CueFrames& cue) {
     return std::find(cue.inked_lines.begin(), cue.inked_lines.end(), true) != cue.inked_lines.end();
   };
+  base.text.opacity = shown_when(whole_cue_inked);
+  const bool boxed = base.effect.has_value();
+  if (highlight) {
+    std::vector<TrackCue> cues;
+    for (size_t index = 0; index < track.cues.size(); ++index) {
+      const CueFrames& cue = track.cues[index];
+      cues.push_back(TrackCue{cue.cue, cue.first, cue.end, track.positions[index]});
+    }
+    HighlightLayers layers = HighlightTrack(base, *highlight, cues, composition, scene.file);
+    SceneLayer text_on_top = base;
+    text_on_top.effect.reset();
+    text_on_top.text.text = std::move(layers.text_on_top);
+    scene.layers.push_back(std::move(text_on_top));
+    scene.layers.push_back(std::move(layers.highlight));
+    if (!boxed) return;
+    base.text.color.alpha = 0;
+  }
   if (!options.per_line) {
-    base.text.opacity = shown_when(whole_cue_inked);
-    scene.layers.push_back(std::move(base));
+    if (boxed || !highlight) scene.layers.push_back(std::move(base));
     return;
   }
   size_t line_count = 1;
@@ -180,10 +183,11 @@ void AddTrackLayers(const SceneLayer& caption, const Track& track, const Caption
   const std::optional<double> group_opacity = GroupedBoxOpacity(caption);
   std::optional<size_t> group;
   if (group_opacity) {
-    SceneLayer text_on_top = base;
-    text_on_top.effect.reset();
-    text_on_top.text.opacity = shown_when(whole_cue_inked);
-    scene.layers.push_back(std::move(text_on_top));
+    if (!highlight) {
+      SceneLayer text_on_top = base;
+      text_on_top.effect.reset();
+      scene.layers.push_back(std::move(text_on_top));
+    }
     group = scene.groups.size();
     scene.groups.push_back(compose::LayerGroup{Animated<double>(*group_opacity)});
   }
@@ -305,13 +309,28 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
     }
   }
 
+  if (style.highlight) {
+    for (const char* cut : {"Matte Text to Fill", "Subtract Text from Fill"}) {
+      if (caption.effect && caption.effect->is_object() && caption.effect->contains(cut) &&
+          caption.effect->at(cut) != false) {
+        throw SceneError(style.file + ": effect." + cut +
+                         ": the text of a style with a highlight is drawn over the highlight, " +
+                         "so it cannot be cut out of the caption's box");
+      }
+    }
+    // The highlight's blur only: layers that were not blurred stay so.
+    if (style.highlight->motion_blur && !composition.motion_blur) {
+      composition.motion_blur = true;
+      caption.text.motion_blur = false;
+    }
+  }
   std::vector<const Cue*> placed_cues;
   placed_cues.reserve(frames.size());
   for (const CueFrames& cue : frames) placed_cues.push_back(cue.cue);
   const std::vector<CuePlacement> placements = PlaceCues(
       caption, placed_cues, scene.composition, style.safe_area, subtitles_file, scene.warnings);
   for (const Track& track : Tracks(frames, placements)) {
-    AddTrackLayers(caption, track, options, scene);
+    AddTrackLayers(caption, track, options, style.highlight, scene);
   }
   for (SceneLayer& under : footage) scene.layers.push_back(std::move(under));
   return scene;

@@ -284,6 +284,22 @@ Json ReadEffect(const JsonPlace& place) {
   return place.value();
 }
 
+WordHighlight ReadHighlight(const JsonPlace& place) {
+  const ObjectReader reader(
+      place, {"effect", "color", "spoken_color", "travel", "travel_easing", "motion_blur"});
+  WordHighlight highlight;
+  if (auto effect = reader.Find("effect")) highlight.effect = ReadEffect(*effect);
+  if (auto color = reader.Find("color")) highlight.color = ReadColor(*color);
+  if (auto spoken = reader.Find("spoken_color")) highlight.spoken_color = ReadColor(*spoken);
+  if (auto travel = reader.Find("travel")) highlight.travel_seconds = ReadNumber(*travel, 0, 10);
+  if (auto easing = reader.Find("travel_easing")) {
+    ReadEasing(*easing);
+    highlight.travel_easing = easing->value();
+  }
+  if (auto blur = reader.Find("motion_blur")) highlight.motion_blur = ReadBool(*blur);
+  return highlight;
+}
+
 std::vector<SceneLayer> ReadLayers(const JsonPlace& place, const headless::Composition& composition,
                                    std::vector<std::string>& warnings) {
   if (!place.value().is_array() || place.value().empty()) {
@@ -372,7 +388,8 @@ void SetFrameRate(headless::Composition& composition, int64_t numerator, int64_t
 
 SceneFile SceneFromDocument(const Json& document, const std::string& file) {
   const JsonPlace top(document, file, "");
-  const ObjectReader reader(top, {"composition", "layers", "layer", "host", "effect", "safe_area"});
+  const ObjectReader reader(
+      top, {"composition", "layers", "layer", "host", "effect", "safe_area", "highlight"});
 
   SceneFile scene_file;
   scene_file.file = file;
@@ -401,6 +418,7 @@ SceneFile SceneFromDocument(const Json& document, const std::string& file) {
   if (auto safe_area = reader.Find("safe_area")) {
     scene_file.safe_area = ReadNumber(*safe_area, 0.5, 1);
   }
+  if (auto highlight = reader.Find("highlight")) scene_file.highlight = ReadHighlight(*highlight);
   return scene_file;
 }
 

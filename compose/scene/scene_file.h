@@ -43,6 +43,17 @@ struct LayerGroup {
   headless::Animated<double> opacity{100.0};  // percent, as a layer's
 };
 
+// A caption style's box behind the word being spoken: its own effect, the spoken word's text
+// colour and the colour of the words already spoken, and how the box goes from word to word.
+struct WordHighlight {
+  Json effect = Json::object();  // as a layer's "effect"
+  std::optional<PF_Pixel> color;
+  std::optional<PF_Pixel> spoken_color;
+  double travel_seconds = 0;  // 0: the box jumps to the next word as it starts
+  Json travel_easing = "ease";
+  bool motion_blur = false;  // the box's travel is blurred, under the composition's shutter
+};
+
 struct SceneFile {
   std::string file;  // the name it was given by, for messages
   headless::Composition composition;
@@ -53,6 +64,8 @@ struct SceneFile {
   std::vector<LayerGroup> groups;
   // A caption style's: the fraction of the frame, centred, that each cue's box keeps inside.
   double safe_area = 0.9;
+  // A caption style's "highlight".
+  std::optional<WordHighlight> highlight;
   // What renders, but not as the file asks ("...: the font ... has no glyph for U+4E2D"),
   // each naming the file and the place; --strict makes them errors.
   std::vector<std::string> warnings;

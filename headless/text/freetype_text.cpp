@@ -370,6 +370,10 @@ class FreeTypeShapedLine : public ShapedLine {
   void AppendPath(cairo_t* cairo, double x, double baseline,
                   const RunDrawn& run_drawn) const override {
     for (const ShapedRun& run : runs) {
+      if (run.style.phantom) {
+        run_drawn(run.style, {});
+        continue;
+      }
       const FT_Face face = run.font.face;
       for (const PlacedGlyph& glyph : run.glyphs) {
         AppendGlyph(cairo, face, glyph.index,

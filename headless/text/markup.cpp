@@ -171,7 +171,8 @@ struct OpenElement {
 };
 
 bool IsStyleElement(const std::string& name) {
-  return name == "b" || name == "i" || name == "u" || name == "s" || name == "font";
+  return name == "b" || name == "i" || name == "u" || name == "s" || name == "font" ||
+         name == "phantom";
 }
 
 OpenElement Open(const Tag& tag) {
@@ -196,6 +197,7 @@ TextStyle StyleOf(const std::vector<OpenElement>& open) {
     if (element.name == "i") style.italic = true;
     if (element.name == "u") style.underline = true;
     if (element.name == "s") style.strikethrough = true;
+    if (element.name == "phantom") style.phantom = true;
     if (element.color) style.color = element.color;
     if (!element.family.empty()) style.family = element.family;
     if (element.size > 0) style.size = element.size;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Text-layer markup, the tags of SubRip subtitles that captions are converted into: <b>, <i>,
 // <u>, <s>, <font color="#rrggbb" | "#rgb" | "name" face="Family" size="N">, nested, in any letter
-// case, attribute values quoted or not; and character references (&lt; &gt; &amp; &quot; &apos;
-// &nbsp; &lrm; &rlm; &#NNN; &#xHH;).
+// case, attribute values quoted or not; <phantom> (TextStyle::phantom); and character references
+// (&lt; &gt; &amp; &quot; &apos; &nbsp; &lrm; &rlm; &#NNN; &#xHH;).
 //
 // It is forgiving, as subtitle players are: an unclosed tag closes at the end, a closing tag with
 // nothing open of its name is ignored, an unknown tag is removed (its content kept), and a '<' or

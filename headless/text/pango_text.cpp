@@ -223,6 +223,9 @@ PangoLayoutPtr StyledLayout(const TextLayer& layer, const StyledText& text, cons
     }
     if (style.underline) run_attributes.push_back(pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
     if (style.strikethrough) run_attributes.push_back(pango_attr_strikethrough_new(TRUE));
+    // Its own item, so that its glyphs can be left out of the path (our paths are drawn by
+    // us, so this alpha changes nothing on its own).
+    if (style.phantom) run_attributes.push_back(pango_attr_foreground_alpha_new(1));
     if (style.color) {
       const auto channel = [](uint8_t value) { return static_cast<guint16>(value * 257); };
       run_attributes.push_back(pango_attr_foreground_new(
@@ -257,10 +260,15 @@ class PangoShapedLine : public ShapedLine {
       auto* run = static_cast<PangoGlyphItem*>(item->data);
       PangoFont* font = run->item->analysis.font;
       const double run_width = Pixels(pango_glyph_string_get_width(run->glyphs));
-      cairo_move_to(cairo, pen, baseline);
-      pango_cairo_glyph_string_path(cairo, font, run->glyphs);
       const TextStyle& style = run_styles[index];
       std::vector<DecorationRectangle> decorations;
+      if (style.phantom) {
+        run_drawn(style, decorations);
+        pen += run_width;
+        continue;
+      }
+      cairo_move_to(cairo, pen, baseline);
+      pango_cairo_glyph_string_path(cairo, font, run->glyphs);
       if (style.underline || style.strikethrough) {
         const PangoFontMetricsPtr metrics(pango_font_get_metrics(font, nullptr));
         if (style.underline) {

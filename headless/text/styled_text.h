@@ -28,11 +28,14 @@ struct TextStyle {
   std::optional<TextColor> color;  // the layer's colour without one
   std::string family;              // the layer's family when empty
   double size = 0;                 // pixels at full resolution; the layer's size when 0
+  // Takes its room but draws nothing and is not measured, so that a box measured from the
+  // outlines covers the rest of the text only (one word of a caption laid out whole).
+  bool phantom = false;
 
   bool operator==(const TextStyle& other) const {
     return bold == other.bold && italic == other.italic && underline == other.underline &&
            strikethrough == other.strikethrough && color == other.color && family == other.family &&
-           size == other.size;
+           size == other.size && phantom == other.phantom;
   }
   bool operator!=(const TextStyle& other) const { return !(*this == other); }
 };

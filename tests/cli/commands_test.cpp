@@ -424,7 +424,8 @@ TEST_F(Commands, CaptionsTakeABuiltInStyleByDefaultOrByName) {
   EXPECT_EQ(unknown.exit_code, 1);
   EXPECT_THAT(
       unknown.err,
-      HasSubstr("boxy: no such style file, nor a built-in style (boxed, lower_third, pill)"));
+      HasSubstr(
+          "boxy: no such style file, nor a built-in style (boxed, lower_third, pill, word_pill)"));
 }
 
 // A word-timed transcript is gathered into cues, which --cues-out writes before any frame; the

@@ -133,6 +133,33 @@ TEST_P(TextBlock, AWordWiderThanTheWidthIsReportedAsOverflowing) {
   EXPECT_FALSE(measures[2].overflows);
 }
 
+// A phantom run keeps its room and draws nothing, so the rest of a line, centred or not, stays
+// where the whole line puts it, and only it is measured.
+TEST_P(TextBlock, PhantomRunsKeepTheirRoomAndDrawNothing) {
+  const auto bounds = [](const std::string& text, TextAlignment alignment) {
+    TextLayer layer = Layer(text);
+    layer.alignment = alignment;
+    layer.anchor = TextAnchor{0.5, 0.5};
+    layer.position = Point2{400, 100};
+    return VertexBounds(TextOutlinesAt(layer, 0));
+  };
+  for (const TextAlignment alignment : {TextAlignment::kLeft, TextAlignment::kCenter}) {
+    const Bounds whole = bounds("HH HHH HH", alignment);
+    const Bounds middle = bounds("<phantom>HH </phantom>HHH<phantom> HH</phantom>", alignment);
+    const Bounds through_middle = bounds("HH HHH<phantom> HH</phantom>", alignment);
+    const Bounds from_middle = bounds("<phantom>HH </phantom>HHH HH", alignment);
+    EXPECT_EQ(middle.left, from_middle.left);
+    EXPECT_EQ(middle.right, through_middle.right);
+    EXPECT_EQ(through_middle.left, whole.left);
+    EXPECT_EQ(from_middle.right, whole.right);
+    EXPECT_EQ(middle.top, whole.top);
+    EXPECT_NEAR(Width(middle), Width(bounds("HHH", alignment)), 1e-9);
+  }
+  // Its underline is not drawn either; a text all phantom has no outline.
+  EXPECT_GT(bounds("<u><phantom>HH </phantom>HHH</u>", TextAlignment::kLeft).left,
+            bounds("HH<phantom> HHH</phantom>", TextAlignment::kLeft).right);
+  EXPECT_TRUE(TextOutlinesAt(Layer("<phantom>HH HHH</phantom>"), 0).empty());
+}
 INSTANTIATE_TEST_SUITE_P(BothTextLayers, TextBlock, ::testing::Values("pango", "freetype"));
 
 std::vector<std::string> LineTexts(const TextLayer& layer, const char* backend) {
