@@ -4,13 +4,15 @@
 // ffmpeg drawing the same cues with libass and against ffmpeg re-encoding the clip alone (the
 // floor: decoding and encoding), all to H.264 veryfast at crf 18 with the sound copied. And a
 // footage render composited in RGB (the lower third over the example clip, its 180 frames to PNGs)
-// at 1 and at 2 jobs.
+// at 1 and at 2 jobs. And a word-timed transcript's caption track with its spoken-word highlight
+// against the same style without it: burnt into the clip, and alone as a ProRes 4444 track.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,58 @@ bool MakeInputs() {
        "-crf",      "23",      "-pix_fmt", "yuv420p",
        "-c:a",      "aac",     "-b:a",     "96k",
        "-shortest", Clip()});
+}
+
+std::string Transcript() {
+  return (kFolder / "words.json").string();
+}
+// The built-in highlight style, and the same style without its highlight.
+std::string WordStyle(bool highlight) {
+  return highlight ? QUORVEL_SOURCE_DIR "/scenes/styles/word_pill.json"
+                   : (kFolder / "word_plain.json").string();
+}
+
+// 60 s of speech: sentences of eight words, each word 0.25 s with 0.05 s between, a 0.6 s
+// pause after each sentence; and the style without highlight, made from the built-in one.
+bool MakeWordInputs() {
+  fs::create_directories(kFolder);
+  std::ofstream words(Transcript());
+  words << "[";
+  double at = 0.1;
+  for (int word = 0; at < 59; ++word) {
+    char entry[96];
+    std::snprintf(entry, sizeof entry, "%s{\"word\": \" %s\", \"start\": %.2f, \"end\": %.2f}",
+                  word == 0 ? "" : ",", word % 8 == 7 ? "again." : (word % 3 ? "word" : "caption"),
+                  at, at + 0.25);
+    words << entry;
+    at += word % 8 == 7 ? 0.9 : 0.3;
+  }
+  words << "]";
+  std::ifstream style(WordStyle(true));
+  std::string text((std::istreambuf_iterator<char>(style)), std::istreambuf_iterator<char>());
+  const size_t highlight = text.find(",\n  \"highlight\"");
+  if (highlight == std::string::npos) return false;
+  std::ofstream(WordStyle(false)) << text.substr(0, highlight) << "\n}\n";
+  return MakeInputs();
+}
+
+void Words(benchmark::State& state, const std::string& output, bool highlight) {
+  if (!MakeWordInputs()) {
+    state.SkipWithError("cannot make the transcript, the style or the clip");
+    return;
+  }
+  std::vector<std::string> command = {QUORVEL_RENDER_PATH, "captions", Transcript(), "-s",
+                                      WordStyle(highlight)};
+  const std::string out = (kFolder / ("words" + std::string(highlight ? "_highlight" : "_plain") +
+                                      (output == "over_clip" ? ".mp4" : ".mov")))
+                              .string();
+  if (output == "over_clip") {
+    command.insert(command.end(),
+                   {"--over", Clip(), "--preset", "veryfast", "--crf", "18", "-o", out});
+  } else {
+    command.insert(command.end(), {"--frames", "0-599", "-o", out});
+  }
+  TimeCommand(state, command);
 }
 
 std::vector<std::string> Command(const std::string& program) {
@@ -124,6 +178,16 @@ void Register() {
         ->UseManualTime()
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond);
+  }
+  for (const char* output : {"over_clip", "track_mov"}) {
+    for (const bool highlight : {false, true}) {
+      benchmark::RegisterBenchmark(
+          (std::string("words/") + output + (highlight ? "/highlight" : "/plain")).c_str(), Words,
+          std::string(output), highlight)
+          ->UseManualTime()
+          ->Iterations(1)
+          ->Unit(benchmark::kMillisecond);
+    }
   }
   for (const int jobs : {1, 2}) {
     benchmark::RegisterBenchmark(("footage_render/jobs" + std::to_string(jobs)).c_str(),

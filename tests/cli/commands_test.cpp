@@ -458,6 +458,39 @@ TEST_F(Commands, CaptionsGatherATranscriptsWordsIntoCuesAndWriteThem) {
   EXPECT_THAT(wrong_kind.err, HasSubstr("cues.txt: write .srt or .vtt"));
 }
 
+// The built-in highlight style over a transcript: the amber box stands behind the first word
+// while it is spoken and behind the last when its turn comes, with --per-line and --fade too.
+TEST_F(Commands, CaptionsHighlightTheSpokenWordWithTheBuiltInStyle) {
+  std::ofstream(folder_ / "talk.json") << R"([{"word": " Left", "start": 0.0, "end": 0.5},
+                                              {"word": " words", "start": 0.5, "end": 1.0},
+                                              {"word": " right", "start": 1.0, "end": 1.6}])";
+  const CommandRun run =
+      RunCommand({"captions", (folder_ / "talk.json").string(), "-s", "word_pill", "--per-line",
+                  "--fade", "0.1", "-o", (folder_ / "w_%02d.png").string(), "--frames", "0-40"});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  // The columns where the amber shows, #f0b429 drawn opaque.
+  const auto amber_columns = [&](int frame) {
+    char name[16];
+    std::snprintf(name, sizeof name, "w_%02d.png", frame);
+    const media::PngImage image = media::ReadPng(folder_ / name);
+    std::pair<A_long, A_long> columns{image.world->width(), 0};
+    for (A_long y = 0; y < image.world->height(); ++y) {
+      for (A_long x = 0; x < image.world->width(); ++x) {
+        const PF_Pixel pixel = image.world->At(x, y);
+        if (pixel.alpha == 255 && pixel.red == 0xf0 && pixel.green == 0xb4 && pixel.blue == 0x29) {
+          columns = {std::min(columns.first, x), std::max(columns.second, x + 1)};
+        }
+      }
+    }
+    return columns;
+  };
+  const auto first = amber_columns(8);  // "Left", 0.27 s
+  const auto last = amber_columns(40);  // "right", 1.33 s
+  ASSERT_LT(first.first, first.second);
+  ASSERT_LT(last.first, last.second);
+  EXPECT_LT(first.second, last.first);  // left of it, on one line
+}
+
 // A row's file is the frame render gives with the row's values set on the template; the scene
 // can also come from standard input.
 TEST_F(Commands, BatchWritesAFileNamedByEachRowAsRenderWithSetDoes) {
