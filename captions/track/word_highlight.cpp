@@ -196,7 +196,8 @@ HighlightLayers HighlightTrack(const SceneLayer& caption, const WordHighlight& h
     const std::vector<CueWord> words = CueWords(cue);
     SceneLayer measuring = layer;
     measuring.text.position = headless::Animated<headless::Point2>(shown.position);
-    std::optional<CueWord> boxed;  // the word the box is on
+    std::optional<CueWord> boxed;      // the word the box is on
+    std::optional<BoxRect> boxed_box;  // its box, once measured
     for (size_t index = 0; index < words.size(); ++index) {
       const CueWord& word = words[index];
       const auto start = static_cast<A_long>(
@@ -216,14 +217,16 @@ HighlightLayers HighlightTrack(const SceneLayer& caption, const WordHighlight& h
           const std::string both = OnlyWordMeasured(
               cue.text, {std::min(boxed->begin, word.begin), std::max(boxed->end, word.end), 0});
           const BoxRect both_box = BoxOf(measuring, both);
+          if (!boxed_box) boxed_box = BoxOf(measuring, OnlyWordMeasured(cue.text, *boxed));
+          const BoxRect word_box = BoxOf(measuring, OnlyWordMeasured(cue.text, word));
           measured[seconds(start)] = both;
-          TravelStep from = Fitted(both_box, BoxOf(measuring, OnlyWordMeasured(cue.text, *boxed)),
-                                   highlight.effect);
+          TravelStep from = Fitted(both_box, *boxed_box, highlight.effect);
           from.eased = true;
           travel[seconds(start)] = from;
-          travel[seconds(arrival - 1)] = Fitted(
-              both_box, BoxOf(measuring, OnlyWordMeasured(cue.text, word)), highlight.effect);
+          travel[seconds(arrival - 1)] = Fitted(both_box, word_box, highlight.effect);
           travel[seconds(arrival)] = TravelStep{};
+          boxed = word;
+          boxed_box = word_box;
           // While the box moves, no word has the spoken word's colour.
           on_top[seconds(start)] = SpokenColors(cue.text, words, index, highlight, false);
           on_top[seconds(arrival - 1)] = SpokenColors(cue.text, words, index, highlight);
@@ -232,9 +235,11 @@ HighlightLayers HighlightTrack(const SceneLayer& caption, const WordHighlight& h
         }
       }
       measured[seconds(arrival)] = OnlyWordMeasured(cue.text, word);
-      if (arrival == start)
+      if (arrival == start) {
         on_top[seconds(start)] = SpokenColors(cue.text, words, index, highlight);
-      boxed = word;
+        boxed = word;
+        boxed_box.reset();
+      }
     }
   }
   layer.text.text = Keyed(measured, headless::Easing::Hold());
