@@ -318,6 +318,12 @@ SceneFile CaptionScene(const SceneFile& style, const std::vector<Cue>& cues,
                          "so it cannot be cut out of the caption's box");
       }
     }
+    if (std::all_of(cues.begin(), cues.end(),
+                    [](const Cue& cue) { return cue.timestamps.empty(); })) {
+      scene.warnings.push_back(subtitles_file +
+                               ": no cue has word times (a transcript, or WebVTT's inline "
+                               "timestamps), so the highlight covers each whole cue");
+    }
     // The highlight's blur only: layers that were not blurred stay so.
     if (style.highlight->motion_blur && !composition.motion_blur) {
       composition.motion_blur = true;

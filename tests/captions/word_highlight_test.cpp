@@ -307,5 +307,18 @@ TEST(WordHighlightStyle, WhatCannotBeDrawnIsNamed) {
   EXPECT_EQ(refusal("", R"("travel": 0.2)", R"({"Position": [4, 0]})"), "");
 }
 
+TEST(WordHighlightStyle, SubtitlesWithoutWordTimesAreToldOfOnce) {
+  const SceneFile style = Style("", "");
+  const std::vector<Cue> untimed = {{0, 1000, "one cue", 1, std::nullopt, {}},
+                                    {1000, 2000, "another", 4, std::nullopt, {}}};
+  EXPECT_THAT(CaptionScene(style, untimed, {false, 0, std::nullopt}, "talk.srt").warnings,
+              ::testing::ElementsAre("talk.srt: no cue has word times (a transcript, or WebVTT's "
+                                     "inline timestamps), so the highlight covers each whole cue"));
+  std::vector<Cue> timed = untimed;
+  timed[1].timestamps = {{4, 1500}};
+  EXPECT_THAT(CaptionScene(style, timed, {false, 0, std::nullopt}, "talk.vtt").warnings,
+              ::testing::IsEmpty());
+}
+
 }  // namespace
 }  // namespace quorvel::captions
