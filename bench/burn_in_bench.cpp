@@ -92,25 +92,6 @@ bool MakeWordInputs() {
   return MakeInputs();
 }
 
-void Words(benchmark::State& state, const std::string& output, bool highlight) {
-  if (!MakeWordInputs()) {
-    state.SkipWithError("cannot make the transcript, the style or the clip");
-    return;
-  }
-  std::vector<std::string> command = {QUORVEL_RENDER_PATH, "captions", Transcript(), "-s",
-                                      WordStyle(highlight)};
-  const std::string out = (kFolder / ("words" + std::string(highlight ? "_highlight" : "_plain") +
-                                      (output == "over_clip" ? ".mp4" : ".mov")))
-                              .string();
-  if (output == "over_clip") {
-    command.insert(command.end(),
-                   {"--over", Clip(), "--preset", "veryfast", "--crf", "18", "-o", out});
-  } else {
-    command.insert(command.end(), {"--frames", "0-599", "-o", out});
-  }
-  TimeCommand(state, command);
-}
-
 std::vector<std::string> Command(const std::string& program) {
   const std::string out = (kFolder / (program + ".mp4")).string();
   if (program == "quorvel") {
@@ -150,6 +131,25 @@ void TimeCommand(benchmark::State& state, const std::vector<std::string>& comman
       break;
     }
   }
+}
+
+void Words(benchmark::State& state, const std::string& output, bool highlight) {
+  if (!MakeWordInputs()) {
+    state.SkipWithError("cannot make the transcript, the style or the clip");
+    return;
+  }
+  std::vector<std::string> command = {QUORVEL_RENDER_PATH, "captions", Transcript(), "-s",
+                                      WordStyle(highlight)};
+  const std::string out = (kFolder / ("words" + std::string(highlight ? "_highlight" : "_plain") +
+                                      (output == "over_clip" ? ".mp4" : ".mov")))
+                              .string();
+  if (output == "over_clip") {
+    command.insert(command.end(),
+                   {"--over", Clip(), "--preset", "veryfast", "--crf", "18", "-o", out});
+  } else {
+    command.insert(command.end(), {"--frames", "0-299", "-o", out});
+  }
+  TimeCommand(state, command);
 }
 
 void BurnIn(benchmark::State& state, const std::string& program) {
