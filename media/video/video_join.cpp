@@ -237,15 +237,15 @@ FileStatus JoinVideos(const std::vector<fs::path>& segment_paths, const OutputTa
   if (!packet || !held_sound) return joined.Failed("out of memory");
   const AVRational video_base = first.input->streams[first.video]->time_base;
   int64_t offset = 0;  // where the segment starts in the joined video, in the video's time base
+  int64_t frames_before = 0;
   int64_t last_sound_dts = AV_NOPTS_VALUE;
   for (const Segment& segment : segments) {
     const AVStream& video = *segment.input->streams[segment.video];
     const int64_t origin = video.start_time == AV_NOPTS_VALUE ? 0 : video.start_time;
     const AVRational frame_rate = video.avg_frame_rate;
+    const bool rate_known = frame_rate.num > 0 && frame_rate.den > 0;
     // Some containers leave a frame's duration out; it is one frame then.
-    const int64_t frame_step = frame_rate.num > 0 && frame_rate.den > 0
-                                   ? av_rescale_q(1, av_inv_q(frame_rate), video_base)
-                                   : 0;
+    const int64_t frame_step = rate_known ? av_rescale_q(1, av_inv_q(frame_rate), video_base) : 0;
     int64_t video_end = offset;
     while (true) {
       if (headless::InterruptionRequested()) return joined.Failed("interrupted");
@@ -265,6 +265,7 @@ FileStatus JoinVideos(const std::vector<fs::path>& segment_paths, const OutputTa
       packet->pts = Shifted(packet->pts, shift);
       packet->dts = Shifted(packet->dts, shift);
       if (index == segment.video) {
+        ++frames_before;
         if (packet->pts != AV_NOPTS_VALUE) {
           video_end = std::max(video_end, packet->pts + std::max(packet->duration, frame_step));
         }
@@ -291,7 +292,9 @@ FileStatus JoinVideos(const std::vector<fs::path>& segment_paths, const OutputTa
       error = av_interleaved_write_frame(output, packet.get());
       if (error < 0) return joined.Failed(FfmpegErrorText(error));
     }
-    offset = video_end;
+    // From the frames so far at the exact rate, where the rate is known: a segment's own end in
+    // a coarse time base (WebM's milliseconds) is rounded, and the roundings would add up.
+    offset = rate_known ? av_rescale_q(frames_before, av_inv_q(frame_rate), video_base) : video_end;
   }
   if (held_sound->data) {
     // A segment's container keeps its sound's length in whole milliseconds (an edit list in

@@ -19,12 +19,12 @@
 
 namespace quorvel::media {
 
-// Joins the segments, in order, into the target, written under a temporary name and renamed
-// into place. The container is the target's (by its extension); it must take the segments'
-// codecs. Fails naming the segment and what it differs in, or the file that cannot be read or
-// written. FFmpeg's warnings and errors about the output go to `library_messages` (standard
+// Joins the segments at `segment_paths`, in order, into the target, written under a temporary name
+// and renamed into place. The container is the target's (by its extension); it must take the
+// segments' codecs. Fails naming the segment and what it differs in, or the file that cannot be
+// read or written. FFmpeg's warnings and errors about the output go to `library_messages` (standard
 // error when not set).
-FileStatus JoinVideos(const std::vector<std::filesystem::path>& segments,
+FileStatus JoinVideos(const std::vector<std::filesystem::path>& segment_paths,
                       const OutputTarget& target, const LibraryMessageSink& library_messages);
 
 }  // namespace quorvel::media
