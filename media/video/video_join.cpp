@@ -170,6 +170,19 @@ struct Joined {
   }
 };
 
+// Where the sound's packets are written later than they are read: a container that cannot hold
+// negative times (WebM) keeps the encoder's priming samples as the track's codec delay, which a
+// reader takes off again, and wants the first packet at 0, as the video writer put it; fed a
+// negative time instead, the muxer would move every stream later.
+int64_t SoundDelay(const AVOutputFormat* format, const AVCodecParameters& sound,
+                   AVRational time_base) {
+  if ((format->flags & AVFMT_TS_NEGATIVE) != 0 || sound.initial_padding <= 0 ||
+      sound.sample_rate <= 0) {
+    return 0;
+  }
+  return av_rescale_q(sound.initial_padding, AVRational{1, sound.sample_rate}, time_base);
+}
+
 // A timestamp moved by `shift`, left unset when unset.
 int64_t Shifted(int64_t timestamp, int64_t shift) {
   return timestamp == AV_NOPTS_VALUE ? timestamp : timestamp + shift;
@@ -261,7 +274,8 @@ FileStatus JoinVideos(const std::vector<fs::path>& segment_paths, const OutputTa
         continue;
       }
       const AVStream& in = *segment.input->streams[index];
-      const int64_t shift = av_rescale_q(offset - origin, video_base, in.time_base);
+      int64_t shift = av_rescale_q(offset - origin, video_base, in.time_base);
+      if (index == segment.sound) shift += SoundDelay(output->oformat, *in.codecpar, in.time_base);
       packet->pts = Shifted(packet->pts, shift);
       packet->dts = Shifted(packet->dts, shift);
       if (index == segment.video) {
@@ -301,7 +315,8 @@ FileStatus JoinVideos(const std::vector<fs::path>& segment_paths, const OutputTa
     // .mov and .mp4), so the last segment's sound, as read, can end a fraction of one before its
     // last frame; it was cut to that frame's end when rendered.
     const AVStream& out = *output->streams[held_sound->stream_index];
-    const int64_t end = av_rescale_q(offset, video_base, out.time_base);
+    const int64_t end = av_rescale_q(offset, video_base, out.time_base) +
+                        SoundDelay(output->oformat, *out.codecpar, out.time_base);
     if (held_sound->pts != AV_NOPTS_VALUE && end > held_sound->pts) {
       held_sound->duration = end - held_sound->pts;
     }

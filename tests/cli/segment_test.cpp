@@ -129,6 +129,27 @@ TEST_F(Segments, H264SegmentsJoinIntoTheSameFramesWithTheSoundsDuration) {
   EXPECT_NEAR(static_cast<double>(parts->samples), static_cast<double>(one->samples), 2 * 1024);
 }
 
+// WebM keeps times in milliseconds: each segment's end is rounded (333 for 10 frames at 30 fps),
+// and the joins must not add those roundings up; the video's times are the one render's. Its
+// Opus sound is encoded per segment, its priming kept as the track's codec delay (6.5 ms, held
+// as 7): the sound's ends are the one render's within that millisecond.
+TEST_F(Segments, WebmSegmentsJoinAtTheOneRendersTimes) {
+  MakeScene("aac", "clip.mp4");
+  RenderBothWays(".webm", {});
+  const MediaProbe whole = media::test::ProbeMedia(Out("whole.webm"));
+  const MediaProbe joined = media::test::ProbeMedia(Out("joined.webm"));
+  for (const AVMediaType type : {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO}) {
+    const StreamProbe* one = whole.Find(type);
+    const StreamProbe* parts = joined.Find(type);
+    ASSERT_NE(one, nullptr);
+    ASSERT_NE(parts, nullptr);
+    const double tolerance = type == AVMEDIA_TYPE_VIDEO ? 1e-6 : 1e-3;
+    EXPECT_NEAR(parts->start, one->start, tolerance) << type;
+    EXPECT_NEAR(parts->end, one->end, tolerance) << type;
+  }
+  EXPECT_EQ(joined.Find(AVMEDIA_TYPE_VIDEO)->packets.size(), 30u);
+}
+
 TEST_F(Segments, SegmentsThatDifferAreRefusedNamingTheParameter) {
   MakeScene("aac", "clip.mp4");
   for (const auto& [part, prores] : {std::pair{"1/2", "4444"}, std::pair{"2/2", "422hq"}}) {
