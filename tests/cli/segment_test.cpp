@@ -150,6 +150,25 @@ TEST_F(Segments, WebmSegmentsJoinAtTheOneRendersTimes) {
   EXPECT_EQ(joined.Find(AVMEDIA_TYPE_VIDEO)->packets.size(), 30u);
 }
 
+// Captions over footage split the same way: the middle third of a 1 s clip is 10 frames, and
+// carries the sound of those frames only (as long, to the millisecond that .mp4's edit list
+// keeps).
+TEST_F(Segments, CaptionsRenderASegmentWithTheSoundOfItsFrames) {
+  MakeScene("aac", "clip.mp4");
+  const CliRun run = Quorvel(
+      {"captions", (fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" / "captions.srt").string(),
+       "--over", Out("clip.mp4"), "--duration", "1", "-o", Out("middle.mp4"), "--segment", "2/3"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const MediaProbe probe = media::test::ProbeMedia(Out("middle.mp4"));
+  const StreamProbe* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+  const StreamProbe* sound = probe.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_NE(video, nullptr);
+  ASSERT_NE(sound, nullptr);
+  EXPECT_EQ(video->packets.size(), 10u);
+  EXPECT_NEAR(sound->start, 0, 1e-6);
+  EXPECT_NEAR(sound->duration(), 10.0 / 30, 1e-3);
+}
+
 TEST_F(Segments, SegmentsThatDifferAreRefusedNamingTheParameter) {
   MakeScene("aac", "clip.mp4");
   for (const auto& [part, prores] : {std::pair{"1/2", "4444"}, std::pair{"2/2", "422hq"}}) {
