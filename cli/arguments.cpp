@@ -32,6 +32,8 @@ const char kUsage[] =
     "                 [--max-duration SECONDS] [--pause SECONDS] [--cues-out CUES.srt|.vtt]\n"
     "  quorvel-render batch TEMPLATE.json DATA.csv -o 'out/{column}.png' [--frame N]\n"
     "                 [--frames A-B] [--jobs N]\n"
+    "  quorvel-render render|captions ... -o SEGMENT.mov|.webm|.mp4 --segment I/N\n"
+    "  quorvel-render concat SEGMENT... -o FULL.mov|.webm|.mp4\n"
     "  quorvel-render describe [MODULE | SCENE.json] [--module PATH]\n"
     "  quorvel-render --version\n"
     "\n"
@@ -51,11 +53,17 @@ const char kUsage[] =
     "            (0.5 s); --cues-out writes them for editing\n"
     "  batch     renders the template once for each row of the CSV file, {column} in its\n"
     "            strings and in OUT replaced by the row's value\n"
+    "  --segment I/N  renders the I-th of N consecutive runs of the video's frames (the\n"
+    "            whole composition, or --frames), with the sound of those frames, into\n"
+    "            its own file\n"
+    "  concat    joins segments, in order, into one video without encoding again; they\n"
+    "            must agree in every codec parameter\n"
     "  describe  prints the module's PiPL, about text and effect controls; given a scene,\n"
     "            checks it against them and lists its layers and their effects' values\n"
     "  --set key.path=value  replaces one value of the scene (or style, or template), as in\n"
     "            --set 'layers[0].text=Ada' or --set 'effect.Fill Color=#102a43'\n"
-    "  --module  the plug-in module to load (default: Quorvel.so next to quorvel-render)\n"
+    "  --module  the plug-in module to load (default: Quorvel.so next to quorvel-render,\n"
+    "            else ../lib/quorvel/Quorvel.so from its folder, where it is installed)\n"
     "  --strict  makes a scene's warnings (characters its font lacks, subtitle blocks\n"
     "            skipped) errors\n"
     "  --max-memory SIZE  the memory all frames' worlds may take at once, such as 4G\n"
@@ -88,12 +96,14 @@ CommandName ParseCommandName(const std::string& word) {
   if (word == "describe") return CommandName::kDescribe;
   if (word == "captions") return CommandName::kCaptions;
   if (word == "batch") return CommandName::kBatch;
+  if (word == "concat") return CommandName::kConcat;
   if (word == "help" || word == "--help" || word == "-h") return CommandName::kHelp;
   if (word == "version" || word == "--version") return CommandName::kVersion;
   throw UsageError(
       "unknown command '" + word + "'" +
-      SuggestionOr(word, {"render", "sheet", "describe", "captions", "batch", "help", "version"},
-                   ""));
+      SuggestionOr(
+          word, {"render", "sheet", "describe", "captions", "batch", "concat", "help", "version"},
+          ""));
 }
 
 // "2.5": seconds from `low` to `high`.
@@ -144,6 +154,25 @@ uint64_t ParseByteSize(const std::string& text, const std::string& option) {
   return static_cast<uint64_t>(bytes);
 }
 
+// "2/5": the second of five, each from 1 to 100000.
+SegmentChoice ParseSegment(const std::string& text, const std::string& option) {
+  const size_t slash = text.find('/');
+  const auto fail = [&]() {
+    return UsageError(option + " '" + text +
+                      "': expected I/N, the I-th of N segments, as in 2/5, with I from 1 to N");
+  };
+  if (slash == std::string::npos) throw fail();
+  SegmentChoice choice;
+  try {
+    choice.index = ParseCount(text.substr(0, slash), option, 1, 100000);
+    choice.count = ParseCount(text.substr(slash + 1), option, 1, 100000);
+  } catch (const UsageError&) {
+    throw fail();
+  }
+  if (choice.index > choice.count) throw fail();
+  return choice;
+}
+
 struct CommandShape {
   CommandName command;
   const char* name;
@@ -175,7 +204,7 @@ const CommandShape& ShapeOf(CommandName command) {
        1,
        1,
        "one scene file",
-       with({"--frame", "--frames"}),
+       with({"--frame", "--frames", "--segment"}),
        {"--output"}},
       {CommandName::kSheet,
        "sheet",
@@ -190,7 +219,7 @@ const CommandShape& ShapeOf(CommandName command) {
        1,
        "one subtitle file (.srt or .vtt)",
        with({"--style", "--per-line", "--fade", "--duration", "--frames", "--encoding",
-             "--max-chars", "--max-lines", "--max-duration", "--pause", "--cues-out"}),
+             "--max-chars", "--max-lines", "--max-duration", "--pause", "--cues-out", "--segment"}),
        {"--output"}},
       {CommandName::kBatch,
        "batch",
@@ -198,6 +227,13 @@ const CommandShape& ShapeOf(CommandName command) {
        2,
        "a template scene and a CSV file",
        with({"--frame", "--frames"}),
+       {"--output"}},
+      {CommandName::kConcat,
+       "concat",
+       1,
+       100000,
+       "the segments to join",
+       {"--output"},
        {"--output"}},
       {CommandName::kDescribe,
        "describe",
@@ -289,6 +325,8 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       invocation.frame = ParseFrameNumber(take_value(), option);
     } else if (option == "--frames") {
       invocation.frames = ParseFrameRange(take_value(), option);
+    } else if (option == "--segment") {
+      invocation.segment = ParseSegment(take_value(), option);
     } else if (option == "--jobs" || option == "-j") {
       invocation.jobs = ParseCount(take_value(), option, 1, 256);
       option = "--jobs";
@@ -333,15 +371,15 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       invocation.per_line = invocation.per_line || option == "--per-line";
       invocation.no_audio = invocation.no_audio || option == "--no-audio";
     } else if (option.size() > 1 && option[0] == '-') {
-      throw UsageError("unknown option '" + option + "'" +
-                       SuggestionOr(option,
-                                    {"--output",     "--style",        "--frame",    "--frames",
-                                     "--jobs",       "--columns",      "--module",   "--strict",
-                                     "--max-memory", "--set",          "--per-line", "--fade",
-                                     "--encoding",   "--duration",     "--over",     "--no-audio",
-                                     "--crf",        "--preset",       "--prores",   "--max-chars",
-                                     "--max-lines",  "--max-duration", "--pause",    "--cues-out"},
-                                    ""));
+      throw UsageError(
+          "unknown option '" + option + "'" +
+          SuggestionOr(
+              option, {"--output",    "--style",        "--frame",    "--frames",     "--jobs",
+                       "--columns",   "--module",       "--strict",   "--max-memory", "--set",
+                       "--per-line",  "--fade",         "--encoding", "--duration",   "--over",
+                       "--no-audio",  "--crf",          "--preset",   "--prores",     "--max-chars",
+                       "--max-lines", "--max-duration", "--pause",    "--cues-out",   "--segment"},
+              ""));
     } else {
       positional.push_back(option);
       continue;
@@ -371,6 +409,9 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
     case CommandName::kBatch:
       invocation.scene = positional[0];
       invocation.data = positional[1];
+      break;
+    case CommandName::kConcat:
+      invocation.segments = positional;
       break;
     default:
       invocation.scene = positional[0];

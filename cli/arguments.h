@@ -12,18 +12,26 @@
 
 namespace quorvel::cli {
 
-enum class CommandName { kRender, kSheet, kDescribe, kCaptions, kBatch, kHelp, kVersion };
+enum class CommandName { kRender, kSheet, kDescribe, kCaptions, kBatch, kConcat, kHelp, kVersion };
+
+// --segment I/N: the I-th (from 1) of N consecutive runs of the frames.
+struct SegmentChoice {
+  int index = 1;
+  int count = 1;
+};
 
 struct Invocation {
   CommandName command = CommandName::kHelp;
-  std::string scene;            // render, sheet, describe (optional), batch's template
-  std::string subtitles;        // captions: the .srt or .vtt file
-  std::string style;            // captions: -s, the style scene
-  std::string data;             // batch: the CSV file
-  std::string output;           // render, sheet, captions, batch: -o
-  std::optional<A_long> frame;  // render: --frame
+  std::string scene;                  // render, sheet, describe (optional), batch's template
+  std::string subtitles;              // captions: the .srt or .vtt file
+  std::string style;                  // captions: -s, the style scene
+  std::string data;                   // batch: the CSV file
+  std::vector<std::string> segments;  // concat: the videos to join, in order
+  std::string output;                 // render, sheet, captions, batch: -o
+  std::optional<A_long> frame;        // render: --frame
   std::optional<compose::FrameRange> frames;  // render, sheet: --frames
   std::optional<int> jobs;                    // render, sheet: --jobs (default: hardware threads)
+  std::optional<SegmentChoice> segment;       // render, captions: --segment I/N
   std::optional<int> columns;                 // sheet: --columns
   std::string module;                  // --module, or describe's argument; empty: the default
   bool strict = false;                 // --strict: a scene's warnings are errors

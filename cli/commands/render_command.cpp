@@ -8,6 +8,7 @@
 #include <string>
 #include <system_error>
 
+#include "batch/segment.h"
 #include "cli/cli_error.h"
 #include "cli/frame_report.h"
 #include "cli/interrupt.h"
@@ -165,8 +166,21 @@ int RenderScene(const Invocation& invocation, const SceneFile& scene_file, Frame
   const A_long single = invocation.frame.value_or(0);
   const FrameRange whole{0, FrameCount(scene_file.composition) - 1};
   const bool all = (video || frames == FramesByDefault::kAll) && !invocation.frame;
-  const FrameRange range = CheckFramesInScene(
+  FrameRange range = CheckFramesInScene(
       scene_file, invocation.frames.value_or(all ? whole : FrameRange{single, single}));
+  if (invocation.segment) {
+    const SegmentChoice segment = *invocation.segment;
+    if (!video) {
+      throw UsageError("--segment renders a part of a video; name a .mov, .webm or .mp4");
+    }
+    if (segment.count > range.Count()) {
+      throw CliError(scene_file.file + ": --segment " + std::to_string(segment.index) + "/" +
+                     std::to_string(segment.count) + ": frames " + std::to_string(range.first) +
+                     "-" + std::to_string(range.last) + " make " + std::to_string(range.Count()) +
+                     " frames, fewer than the segments");
+    }
+    range = batch::SegmentOf(range, segment.index, segment.count);
+  }
   if (video) return RenderVideo(invocation, scene_file, range, *video, console);
   return RenderImages(invocation, scene_file, range, console);
 }

@@ -63,7 +63,15 @@ std::string DefaultModulePath() {
   std::error_code error;
   const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) return "Quorvel.so";
-  return (executable.parent_path() / "Quorvel.so").string();
+  // The build tree keeps the module beside the program; an installed program (bin/) finds it in
+  // lib/quorvel/ of the same prefix, wherever that prefix was moved.
+  const std::filesystem::path beside = executable.parent_path() / "Quorvel.so";
+  const std::filesystem::path installed =
+      executable.parent_path().parent_path() / "lib" / "quorvel" / "Quorvel.so";
+  if (!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error)) {
+    return installed.string();
+  }
+  return beside.string();
 }
 #endif
 

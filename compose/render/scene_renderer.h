@@ -19,7 +19,8 @@
 
 namespace quorvel::compose {
 
-// The plug-in module next to the running executable.
+// The plug-in module next to the running executable, or, when none is there, the one installed
+// in ../lib/quorvel/ from the executable's folder.
 std::string DefaultModulePath();
 
 // What went wrong in a command, or an empty string when nothing did: an error code (with the
