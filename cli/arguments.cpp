@@ -30,8 +30,8 @@ const char kUsage[] =
     "                 [--fade SECONDS] [--duration SECONDS] [--frames A-B] [--jobs N]\n"
     "  quorvel-render captions TRANSCRIPT.json [-s ...] -o OUT [--max-chars N] [--max-lines N]\n"
     "                 [--max-duration SECONDS] [--pause SECONDS] [--cues-out CUES.srt|.vtt]\n"
-    "  quorvel-render batch TEMPLATE.json DATA.csv -o 'out/{column}.png' [--frame N]\n"
-    "                 [--frames A-B] [--jobs N]\n"
+    "  quorvel-render batch TEMPLATE.json DATA.csv|.json|.jsonl -o 'out/{column}.png'\n"
+    "                 [--frame N | --frames A-B] [--jobs N]\n"
     "  quorvel-render describe [MODULE | SCENE.json] [--module PATH]\n"
     "  quorvel-render --version\n"
     "\n"
@@ -48,8 +48,9 @@ const char kUsage[] =
     "            into cues of at most --max-chars a line (42), --max-lines (2) and\n"
     "            --max-duration (7 s), ending at sentences and at pauses of --pause\n"
     "            (0.5 s); --cues-out writes them for editing\n"
-    "  batch     renders the template once for each row of the CSV file, {column} in its\n"
-    "            strings and in OUT replaced by the row's value\n"
+    "  batch     renders the template once for each row of the data, {column} in its\n"
+    "            strings and in OUT replaced by the row's value; DATA is CSV with a header,\n"
+    "            a JSON list of objects or JSON Lines (one object a line)\n"
     "  describe  prints the module's PiPL, about text and effect controls; given a scene,\n"
     "            checks it against them and lists its layers and their effects' values\n"
     "  --set key.path=value  replaces one value of the scene (or style, or template), as in\n"
@@ -195,7 +196,7 @@ const CommandShape& ShapeOf(CommandName command) {
        "batch",
        2,
        2,
-       "a template scene and a CSV file",
+       "a template scene and a data file (.csv, .json, .jsonl)",
        with({"--frame", "--frames"}),
        {"--output"}},
       {CommandName::kDescribe,

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     Refused([&] { ReadSubtitles(text, "fuzz", {format, "", false}); });
   }
   Refused([&] {
-    const CsvTable table = ParseCsv(text, "fuzz.csv");
+    const DataTable table = ParseCsv(text, "fuzz.csv");
     const Json document = {{"layer", {{"text", "{" + table.columns.front() + "} {{x}}"}}}};
     CheckPlaceholders(document, table, "t.json");
     for (size_t row = 0; row < table.rows.size(); ++row) {
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   // A --set on a template is applied before its placeholders are checked against the data,
   // as batch does: the check walks whatever the --set made.
   Refused([&] {
-    const CsvTable table = ParseCsv("name,title\nAda,x\n", "names.csv");
+    const DataTable table = ParseCsv("name,title\nAda,x\n", "names.csv");
     Json document = {{"layer", {{"text", "{name}"}}}};
     ApplyOverrides(document, {ParseSceneOverride(text)});
     CheckPlaceholders(document, table, "t.json");

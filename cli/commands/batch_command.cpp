@@ -32,10 +32,10 @@
 namespace quorvel::cli {
 
 using batch::CheckPlaceholders;
-using batch::CsvTable;
+using batch::DataTable;
 using batch::FillTemplate;
 using batch::OutputNameForRow;
-using batch::ParseCsv;
+using batch::ParseDataTable;
 using compose::CheckFramesInScene;
 using compose::DefaultJobs;
 using compose::DefaultModulePath;
@@ -70,8 +70,8 @@ int RunBatch(const Invocation& invocation, Console& console) {
   }
   const std::string template_name = SceneName(invocation.scene);
   const Json document = ReadSceneDocument(invocation.scene, invocation.overrides);
-  const CsvTable table =
-      ParseCsv(ReadInputFile(invocation.data, "CSV file"), SceneName(invocation.data));
+  const DataTable table =
+      ParseDataTable(ReadInputFile(invocation.data, "data file"), SceneName(invocation.data));
   CheckPlaceholders(document, table, template_name);
   if (invocation.max_memory) headless::SetMemoryBudget(*invocation.max_memory);
 
