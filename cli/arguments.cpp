@@ -31,7 +31,9 @@ const char kUsage[] =
     "  quorvel-render captions TRANSCRIPT.json [-s ...] -o OUT [--max-chars N] [--max-lines N]\n"
     "                 [--max-duration SECONDS] [--pause SECONDS] [--cues-out CUES.srt|.vtt]\n"
     "  quorvel-render batch TEMPLATE.json DATA.csv|.json|.jsonl -o 'out/{column}.png'\n"
-    "                 [--frame N | --frames A-B] [--jobs N]\n"
+    "                 [--frame N | --frames A-B] [--jobs N] [--manifest FILE.jsonl [--resume]]\n"
+    "                 [--keep-going] [--shard I/N | auto/N | auto]\n"
+    "  quorvel-render manifest merge SHARD.jsonl... [-o MERGED.jsonl]\n"
     "  quorvel-render describe [MODULE | SCENE.json] [--module PATH]\n"
     "  quorvel-render --version\n"
     "\n"
@@ -51,6 +53,12 @@ const char kUsage[] =
     "  batch     renders the template once for each row of the data, {column} in its\n"
     "            strings and in OUT replaced by the row's value; DATA is CSV with a header,\n"
     "            a JSON list of objects or JSON Lines (one object a line)\n"
+    "            --manifest appends a JSON line for each row's file once it is in place;\n"
+    "            --resume skips the rows it records as done whose files are unchanged;\n"
+    "            --keep-going renders the other rows when one fails; --shard I/N renders\n"
+    "            the rows k (from 0) with k mod N = I-1, auto takes I from the array job's\n"
+    "            index (JOB_COMPLETION_INDEX, SLURM_ARRAY_TASK_ID, AWS_BATCH_JOB_ARRAY_INDEX)\n"
+    "  manifest merge  joins shards' manifests, telling rows missing, failed or in two\n"
     "  describe  prints the module's PiPL, about text and effect controls; given a scene,\n"
     "            checks it against them and lists its layers and their effects' values\n"
     "  --set key.path=value  replaces one value of the scene (or style, or template), as in\n"
@@ -58,6 +66,7 @@ const char kUsage[] =
     "  --module  the plug-in module to load (default: Quorvel.so next to quorvel-render)\n"
     "  --strict  makes a scene's warnings (characters its font lacks, subtitle blocks\n"
     "            skipped) errors\n"
+    "  --progress json  progress as a JSON object a line on standard error\n"
     "  --max-memory SIZE  the memory all frames' worlds may take at once, such as 4G\n"
     "            (default: half the machine's memory)\n"
     "  A scene, style or template named - is read from standard input.\n"
@@ -88,12 +97,14 @@ CommandName ParseCommandName(const std::string& word) {
   if (word == "describe") return CommandName::kDescribe;
   if (word == "captions") return CommandName::kCaptions;
   if (word == "batch") return CommandName::kBatch;
+  if (word == "manifest") return CommandName::kManifestMerge;
   if (word == "help" || word == "--help" || word == "-h") return CommandName::kHelp;
   if (word == "version" || word == "--version") return CommandName::kVersion;
   throw UsageError(
       "unknown command '" + word + "'" +
-      SuggestionOr(word, {"render", "sheet", "describe", "captions", "batch", "help", "version"},
-                   ""));
+      SuggestionOr(
+          word, {"render", "sheet", "describe", "captions", "batch", "manifest", "help", "version"},
+          ""));
 }
 
 // "2.5": seconds from `low` to `high`.
@@ -155,8 +166,8 @@ struct CommandShape {
 };
 
 const CommandShape& ShapeOf(CommandName command) {
-  static const std::vector<std::string> kRendering = {"--output", "--jobs",       "--module",
-                                                      "--strict", "--max-memory", "--set"};
+  static const std::vector<std::string> kRendering = {
+      "--output", "--jobs", "--module", "--strict", "--max-memory", "--set", "--progress"};
   // Rendering a composition to a file: over footage, with its sound, through an encoder.
   static const std::vector<std::string> kOutput = {"--over",   "--no-audio", "--crf",
                                                    "--preset", "--prores",   "--duration"};
@@ -197,8 +208,15 @@ const CommandShape& ShapeOf(CommandName command) {
        2,
        2,
        "a template scene and a data file (.csv, .json, .jsonl)",
-       with({"--frame", "--frames"}),
+       with({"--frame", "--frames", "--manifest", "--resume", "--keep-going", "--shard"}),
        {"--output"}},
+      {CommandName::kManifestMerge,
+       "manifest merge",
+       1,
+       100000,
+       "the shard manifests to merge",
+       {"--output"},
+       {}},
       {CommandName::kDescribe,
        "describe",
        0,
@@ -316,6 +334,16 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       invocation.pause = ParseSeconds(take_value(), option, 0, 60);
     } else if (option == "--cues-out") {
       take_name(invocation.cues_out);
+    } else if (option == "--manifest") {
+      take_name(invocation.manifest);
+    } else if (option == "--shard") {
+      invocation.shard = take_value();
+    } else if (option == "--progress") {
+      const std::string format = take_value();
+      if (format != "json" && format != "bar") {
+        throw UsageError("--progress '" + format + "': expected json (or bar, the default)");
+      }
+      invocation.progress_json = format == "json";
     } else if (option == "--over") {
       take_name(invocation.over);
     } else if (option == "--crf") {
@@ -327,28 +355,43 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       if (invocation.prores != "422hq" && invocation.prores != "4444") {
         throw UsageError("--prores '" + invocation.prores + "': expected 422hq or 4444");
       }
-    } else if ((option == "--strict" || option == "--per-line" || option == "--no-audio") &&
+    } else if ((option == "--strict" || option == "--per-line" || option == "--no-audio" ||
+                option == "--resume" || option == "--keep-going") &&
                !value) {
+      invocation.resume = invocation.resume || option == "--resume";
+      invocation.keep_going = invocation.keep_going || option == "--keep-going";
       invocation.strict = invocation.strict || option == "--strict";
       invocation.per_line = invocation.per_line || option == "--per-line";
       invocation.no_audio = invocation.no_audio || option == "--no-audio";
     } else if (option.size() > 1 && option[0] == '-') {
-      throw UsageError("unknown option '" + option + "'" +
-                       SuggestionOr(option,
-                                    {"--output",     "--style",        "--frame",    "--frames",
-                                     "--jobs",       "--columns",      "--module",   "--strict",
-                                     "--max-memory", "--set",          "--per-line", "--fade",
-                                     "--encoding",   "--duration",     "--over",     "--no-audio",
-                                     "--crf",        "--preset",       "--prores",   "--max-chars",
-                                     "--max-lines",  "--max-duration", "--pause",    "--cues-out"},
-                                    ""));
+      throw UsageError(
+          "unknown option '" + option + "'" +
+          SuggestionOr(
+              option, {"--output",    "--style",        "--frame",    "--frames",     "--jobs",
+                       "--columns",   "--module",       "--strict",   "--max-memory", "--set",
+                       "--per-line",  "--fade",         "--encoding", "--duration",   "--over",
+                       "--no-audio",  "--crf",          "--preset",   "--prores",     "--max-chars",
+                       "--max-lines", "--max-duration", "--pause",    "--cues-out",   "--manifest",
+                       "--resume",    "--keep-going",   "--shard",    "--progress"},
+              ""));
     } else {
       positional.push_back(option);
       continue;
     }
     given.push_back(option);
   }
+  // "manifest merge A B": the word after the command is part of it.
+  if (invocation.command == CommandName::kManifestMerge) {
+    if (positional.empty() || positional.front() != "merge") {
+      throw UsageError("manifest takes merge and the shard manifests, as in manifest merge " +
+                       std::string("a.jsonl b.jsonl -o all.jsonl"));
+    }
+    positional.erase(positional.begin());
+  }
   CheckFits(invocation, given, positional);
+  if (invocation.resume && invocation.manifest.empty()) {
+    throw UsageError("--resume reads what was done from --manifest FILE; name it");
+  }
   switch (invocation.command) {
     case CommandName::kDescribe: {
       const bool scene = !positional.empty() &&
@@ -371,6 +414,9 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
     case CommandName::kBatch:
       invocation.scene = positional[0];
       invocation.data = positional[1];
+      break;
+    case CommandName::kManifestMerge:
+      invocation.manifests = positional;
       break;
     default:
       invocation.scene = positional[0];

@@ -9,6 +9,7 @@
 #include "cli/commands/batch_command.h"
 #include "cli/commands/captions_command.h"
 #include "cli/commands/describe_command.h"
+#include "cli/commands/manifest_command.h"
 #include "cli/commands/render_command.h"
 #include "cli/commands/sheet_command.h"
 
@@ -28,6 +29,8 @@ int RunCli(const std::vector<std::string>& arguments, Console& console) {
         return RunCaptions(invocation, console);
       case CommandName::kBatch:
         return RunBatch(invocation, console);
+      case CommandName::kManifestMerge:
+        return RunManifestMerge(invocation, console);
       case CommandName::kHelp:
         console.out << kUsage;
         return kExitSuccess;

@@ -66,6 +66,7 @@ int RenderImages(const Invocation& invocation, const SceneFile& scene_file, cons
   const PF_Pixel background = scene_file.composition.background;
   const bool sequence = range.Count() > 1;
   Progress progress(console.err, console.err_is_terminal, range.Count());
+  if (invocation.progress_json) progress.ReportAsJson();
 
   const FrameJobsOutcome outcome = compose::RenderImageFrames(
       session, range, output, background, invocation.jobs.value_or(DefaultJobs()),
@@ -126,6 +127,7 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
   // laid into their planes.
   settings.native = compose::PassThroughFormat(session, scene_file, range, format);
   Progress progress(console.err, console.err_is_terminal, range.Count());
+  if (invocation.progress_json) progress.ReportAsJson();
   // FFmpeg's warnings come from the encoder's threads, between the progress lines.
   settings.library_messages = [&progress](const std::string& line) {
     progress.Message("quorvel-render: " + line);
