@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/commands/batch_command.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -32,6 +33,7 @@
 #include "compose/scene/over_footage.h"
 #include "compose/scene/scene_file.h"
 #include "headless/pixels/memory_budget.h"
+#include "media/video/video_output.h"
 
 namespace quorvel::cli {
 
@@ -95,13 +97,139 @@ std::string Plural(size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// One video per row, the rows one after another, each row's frames on the jobs' threads.
+struct VideoRows {
+  const Invocation& invocation;
+  Console& console;
+  const DataTable& table;
+  const Json& document;
+  const std::string& template_name;
+  const RowSelection& selection;
+  const std::string& shard_note;
+  batch::ManifestWriter* manifest;
+  std::shared_ptr<const headless::Module> module;
+  const std::optional<compose::OverFootage>& over;
+  media::VideoFormat format;
+  std::function<batch::ManifestEntry(size_t row)> entry_for;
+};
+
+// A row's scene: the filled template, over the footage when asked.
+SceneFile RowScene(const VideoRows& run, size_t row, bool tell_note) {
+  SceneFile scene =
+      SceneFromDocument(FillTemplate(run.document, run.table, row), run.template_name);
+  if (run.over) {
+    const std::string note =
+        compose::PutOverFootage(scene, *run.over, run.invocation.duration_seconds);
+    if (!note.empty() && tell_note) run.console.err << "quorvel-render: note: " << note << "\n";
+  }
+  return scene;
+}
+
+FrameRange RowFrames(const Invocation& invocation, const SceneFile& scene) {
+  return invocation.frames.value_or(FrameRange{0, compose::FrameCount(scene.composition) - 1});
+}
+
+int RenderVideoRows(const VideoRows& run) {
+  const Invocation& invocation = run.invocation;
+  // Numbers cannot come from the data: every row's composition lasts as the first row's does.
+  const A_long per_row =
+      RowFrames(invocation, RowScene(run, run.selection.rows.front(), true)).Count();
+  const int64_t frames = static_cast<int64_t>(run.selection.rows.size()) * per_row;
+  Progress progress(
+      run.console.err, run.console.err_is_terminal,
+      static_cast<A_long>(std::min<int64_t>(frames, std::numeric_limits<A_long>::max())));
+  if (invocation.progress_json) progress.ReportAsJson();
+  progress.CountRows(run.selection.rows.size());
+  std::vector<size_t> failed;
+  size_t written = 0;
+  for (const size_t row : run.selection.rows) {
+    if (StopRequested()) break;
+    const auto started = std::chrono::steady_clock::now();
+    const std::string path = OutputNameForRow(invocation.output, run.table, row);
+    std::string problem;
+    A_long row_frames = 0;
+    try {
+      const SceneFile scene = RowScene(run, row, false);
+      const FrameRange range = CheckFramesInScene(scene, RowFrames(invocation, scene));
+      row_frames = range.Count();
+      ReportSceneWarnings(scene, invocation.strict, run.console.err);
+      const FrameJobsOutcome outcome = WriteVideo(
+          invocation, run.module, scene, range, run.format, path, progress,
+          [&](A_long frame, const std::string& detail) {
+            progress.ItemDone(run.table.RowPlace(row) + " frame " + std::to_string(frame), detail,
+                              row);
+          });
+      if (outcome.interrupted) break;
+      if (!outcome.failures.empty()) {
+        problem = "frame " + std::to_string(outcome.failures.front().frame) + ": " +
+                  outcome.failures.front().message;
+      }
+    } catch (const compose::ArgumentError&) {
+      throw;  // the command line's own mistake, the same for every row
+    } catch (const std::exception& error) {
+      problem = error.what();
+    }
+    if (StopRequested()) break;
+    if (!problem.empty()) {
+      progress.Message("quorvel-render: " + run.table.RowPlace(row) + ": " + problem);
+      if (run.manifest) {
+        batch::ManifestEntry entry = run.entry_for(row);
+        entry.message = problem;
+        run.manifest->Append(entry);
+      }
+      failed.push_back(row);
+      progress.RowOver();
+      if (!invocation.keep_going) break;
+      continue;
+    }
+    ++written;
+    if (run.manifest) {
+      const std::optional<batch::FileDigest> digest = batch::DigestOfFile(path);
+      if (!digest) throw CliError("cannot read back " + path);
+      batch::ManifestEntry entry = run.entry_for(row);
+      entry.done = true;
+      entry.frames = row_frames;
+      entry.seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+      entry.bytes = digest->bytes;
+      entry.sha256 = digest->sha256;
+      run.manifest->Append(entry);
+    }
+    progress.RowOver();
+  }
+  progress.Finish();
+  if (StopRequested()) {
+    run.console.err << "quorvel-render: interrupted after " << Plural(written, "video", "videos")
+                    << " of " << run.selection.rows.size() << "; no file is left half-written\n";
+    return kExitInterrupted;
+  }
+  if (!failed.empty()) {
+    if (invocation.keep_going) {
+      std::string places;
+      for (const size_t row : failed)
+        places += (places.empty() ? "" : ", ") + run.table.RowPlace(row);
+      run.console.err << "quorvel-render: " << failed.size() << " of "
+                      << Plural(run.selection.rows.size(), "row", "rows") << run.shard_note
+                      << " failed: " << places << "\n";
+    }
+    return kExitFailure;
+  }
+  run.console.out << "wrote " << Plural(written, "video", "videos") << " for "
+                  << Plural(run.selection.rows.size(), "row", "rows") << run.shard_note << ": "
+                  << OutputNameForRow(invocation.output, run.table, run.selection.rows.front())
+                  << " to "
+                  << OutputNameForRow(invocation.output, run.table, run.selection.rows.back());
+  if (run.selection.done_before > 0) {
+    run.console.out << " (" << Plural(run.selection.done_before, "row", "rows") << " done before)";
+  }
+  run.console.out << "\n";
+  return kExitSuccess;
+}
+
 }  // namespace
 
 int RunBatch(const Invocation& invocation, Console& console) {
-  if (OutputFormatOf(invocation.output)) {
-    throw UsageError("batch writes PNG images, one per row (or numbered frames with %04d in " +
-                     std::string("the name); render a video of one row with render --set"));
-  }
+  const std::optional<media::VideoFormat> video = OutputFormatOf(invocation.output);
   const std::string template_name = SceneName(invocation.scene);
   const Json document = ReadSceneDocument(invocation.scene, invocation.overrides);
   const DataTable table =
@@ -109,8 +237,13 @@ int RunBatch(const Invocation& invocation, Console& console) {
   CheckPlaceholders(document, table, template_name);
   if (invocation.max_memory) headless::SetMemoryBudget(*invocation.max_memory);
 
-  const FrameRange range = invocation.frames.value_or(
-      FrameRange{invocation.frame.value_or(0), invocation.frame.value_or(0)});
+  // A video per row holds all its frames; its name is checked as one file's.
+  const FrameRange range = video ? FrameRange{0, 0}
+                                 : invocation.frames.value_or(FrameRange{
+                                       invocation.frame.value_or(0), invocation.frame.value_or(0)});
+  if (video && invocation.frame) {
+    throw UsageError("--frame renders one image a row; a video a row takes --frames A-B or all");
+  }
   const A_long per_row = range.Count();
   if (!invocation.manifest.empty() && per_row > 1) {
     throw UsageError("--manifest records one file a row; each row writes " +
@@ -148,6 +281,22 @@ int RunBatch(const Invocation& invocation, Console& console) {
   const auto module = std::make_shared<const headless::Module>(
       invocation.module.empty() ? DefaultModulePath() : invocation.module);
 
+  // The footage under every row is read once; the note of a template laid out anew is told once.
+  std::optional<compose::OverFootage> over;
+  if (!invocation.over.empty()) over = compose::ReadOverFootage(invocation.over);
+  const auto entry_for = [&](size_t row) {
+    batch::ManifestEntry entry;
+    entry.row = row + 1;
+    entry.rows = table.rows.size();
+    entry.values = batch::RowValues(table, row);
+    entry.output = output_of(row);
+    return entry;
+  };
+  if (video) {
+    return RenderVideoRows({invocation, console, table, document, template_name, selection,
+                            shard_note, manifest.get(), module, over, *video, entry_for});
+  }
+
   // One job per frame of each row, row by row.
   const int64_t job_count = static_cast<int64_t>(selection.rows.size()) * per_row;
   if (job_count > std::numeric_limits<A_long>::max()) {
@@ -163,9 +312,6 @@ int RunBatch(const Invocation& invocation, Console& console) {
     return table.RowPlace(row_of(job)) +
            (per_row > 1 ? " frame " + std::to_string(frame_of(job)) : std::string());
   };
-  // The footage under every row is read once; the note of a template laid out anew is told once.
-  std::optional<compose::OverFootage> over;
-  if (!invocation.over.empty()) over = compose::ReadOverFootage(invocation.over);
   std::once_flag noted;
   batch::RowRenders renders(per_row, [&](size_t row) {
     auto prepared = std::make_unique<batch::PreparedRow>(batch::PreparedRow{
@@ -196,14 +342,6 @@ int RunBatch(const Invocation& invocation, Console& console) {
       frames_over.erase(row);
     }
     progress.RowOver();
-  };
-  const auto entry_for = [&](size_t row) {
-    batch::ManifestEntry entry;
-    entry.row = row + 1;
-    entry.rows = table.rows.size();
-    entry.values = batch::RowValues(table, row);
-    entry.output = output_of(row);
-    return entry;
   };
 
   const FrameJobsOutcome outcome = RunFrameJobs(

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "cli/arguments.h"
 #include "cli/console.h"
+#include "cli/progress.h"
+#include "compose/render/frame_output.h"
 #include "compose/render/scene_renderer.h"
 #include "compose/scene/scene_file.h"
 
@@ -23,6 +26,18 @@ enum class FramesByDefault { kFirst, kAll };
 // With --over, puts the footage under the scene and gives the composition its size, rate and
 // length, telling of a scene laid out anew for another frame size.
 void PutOver(const Invocation& invocation, compose::SceneFile& scene, Console& console);
+
+// A video of the scene's frames written to `path` as render writes it (the invocation's format
+// options, sound, footage passed through), each frame told to `done` and FFmpeg's warnings to
+// `progress`. The file is in place only when the outcome has no failure and no stop. Throws
+// UsageError or CliError for settings the format cannot take or a file that cannot be written,
+// SceneError for a scene the module refuses.
+compose::FrameJobsOutcome WriteVideo(const Invocation& invocation,
+                                     const std::shared_ptr<const headless::Module>& module,
+                                     const compose::SceneFile& scene_file,
+                                     const compose::FrameRange& range, media::VideoFormat format,
+                                     const std::filesystem::path& path, Progress& progress,
+                                     const compose::FrameDone& done);
 
 // Renders a scene already read, to the invocation's output, as render does.
 int RenderScene(const Invocation& invocation, const compose::SceneFile& scene_file,

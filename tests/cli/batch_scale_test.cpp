@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "compose/document/json_place.h"
+#include "tests/media/support/media_probe.h"
 
 namespace {
 
@@ -305,6 +306,50 @@ TEST_F(BatchAtScale, KeepGoingRendersEveryOtherRowAndNamesTheFailedOnes) {
   }
   EXPECT_EQ(status, (std::map<size_t, std::string>{
                         {1, "done"}, {2, "failed"}, {3, "done"}, {4, "failed"}, {5, "done"}}));
+}
+
+// A video a row over footage: each row's file holds the composition's frames, encoded as render
+// encodes the row alone, and the footage's sound; the manifest records the frames.
+TEST_F(BatchAtScale, AVideoPerRowOverFootageIsRenderOfThatRowWithItsSound) {
+  namespace media_test = quorvel::media::test;
+  ASSERT_TRUE(media_test::MakeWithFfmpeg(
+      "-f lavfi -i testsrc2=size=64x36:rate=10:duration=0.5 -f lavfi -i "
+      "sine=frequency=440:duration=0.5 -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest",
+      dir_ / "clip.mp4"));
+  WriteRows(3);
+  const ProgramRun run =
+      Run({"-o", "vid/{name}.mp4", "--over", "clip.mp4", "--manifest", "m.jsonl", "--jobs", "2"});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("wrote 3 videos for 3 rows"));
+  const std::vector<Json> lines = JsonLines(ReadBytes(dir_ / "m.jsonl"));
+  ASSERT_EQ(lines.size(), 3u);
+  for (const Json& line : lines) EXPECT_EQ(line["frames"], 5);
+
+  // The second row alone, as render writes it.
+  const std::string data = ReadBytes(dir_ / "d.csv");
+  const std::string second = data.substr(data.find("\nn2,") + 1, 10);
+  const std::string command =
+      "cd " + Quoted(dir_.string()) + " && " + Quoted(kRenderPath) +
+      " render tag.json -o one.mp4 --over clip.mp4 --jobs 2 --set layer.text=n2 --set " +
+      Quoted("effect.Fill Color=" + second.substr(3)) + " > /dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const media_test::MediaProbe alone = media_test::ProbeMedia(dir_ / "one.mp4");
+  for (const char* name : {"n1", "n2", "n3"}) {
+    const media_test::MediaProbe probe =
+        media_test::ProbeMedia(dir_ / "vid" / (std::string(name) + ".mp4"));
+    ASSERT_TRUE(probe.opened) << name;
+    const media_test::StreamProbe* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+    const media_test::StreamProbe* sound = probe.Find(AVMEDIA_TYPE_AUDIO);
+    ASSERT_TRUE(video && sound) << name;
+    EXPECT_EQ(video->packets.size(), 5u) << name;
+    EXPECT_NEAR(sound->duration(), 0.5, 0.03) << name;
+    const bool same_as_alone = video->packets == alone.Find(AVMEDIA_TYPE_VIDEO)->packets;
+    EXPECT_EQ(same_as_alone, std::string(name) == "n2") << name;
+  }
+
+  const ProgramRun one_frame = Run({"-o", "vid/{name}.mp4", "--frame", "2"});
+  EXPECT_EQ(one_frame.exit_code, 2);
+  EXPECT_THAT(one_frame.err, HasSubstr("--frame renders one image a row"));
 }
 
 // Each line of --progress json is one object; together they count every row and frame once.
