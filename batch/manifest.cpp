@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -69,10 +70,21 @@ std::string ReadWhole(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Whole numbers are read only as such: converting a fraction or a negative number to an unsigned
+// type would be undefined.
+uint64_t Count(const Json& line, const char* key) {
+  const Json& value = line.at(key);
+  if (!value.is_number_unsigned()) {
+    throw compose::SceneError(std::string(key) + " is " + compose::Shown(value) +
+                              ", not a whole number");
+  }
+  return value.get<uint64_t>();
+}
+
 ManifestEntry EntryOf(const Json& line) {
   ManifestEntry entry;
-  entry.row = line.at("row").get<size_t>();
-  entry.rows = line.at("rows").get<size_t>();
+  entry.row = static_cast<size_t>(Count(line, "row"));
+  entry.rows = static_cast<size_t>(Count(line, "rows"));
   entry.values = line.at("values");
   entry.output = line.at("output").get<std::string>();
   const std::string status = line.at("status").get<std::string>();
@@ -85,9 +97,10 @@ ManifestEntry EntryOf(const Json& line) {
                               std::to_string(entry.rows) + " is no row of the data");
   }
   if (entry.done) {
-    entry.frames = line.at("frames").get<int64_t>();
+    entry.frames = static_cast<int64_t>(std::min<uint64_t>(Count(line, "frames"), INT64_MAX));
+    if (!line.at("seconds").is_number()) throw compose::SceneError("seconds is not a number");
     entry.seconds = line.at("seconds").get<double>();
-    entry.bytes = line.at("bytes").get<uint64_t>();
+    entry.bytes = Count(line, "bytes");
     entry.sha256 = line.at("sha256").get<std::string>();
   } else {
     entry.message = line.at("message").get<std::string>();

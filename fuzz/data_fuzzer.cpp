@@ -10,6 +10,8 @@
 #include <typeinfo>
 
 #include "batch/csv_table.h"
+#include "batch/data_table.h"
+#include "batch/manifest.h"
 #include "batch/row_template.h"
 #include "captions/reading/subtitles.h"
 #include "compose/document/scene_overrides.h"
@@ -47,6 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       FillTemplate(document, table, row);
       OutputNameForRow("out/{" + table.columns.front() + "}_%04d.png", table, row);
     }
+  });
+  // The same text as JSON rows, and as a manifest that --resume and manifest merge read.
+  for (const char* file : {"fuzz.json", "fuzz.jsonl"}) {
+    Refused([&] {
+      const DataTable table = ParseDataTable(text, file);
+      for (size_t row = 0; row < table.rows.size(); ++row) RowValues(table, row);
+    });
+  }
+  Refused([&] {
+    for (const ManifestEntry& entry : ParseManifest(text, "fuzz.jsonl")) ManifestLine(entry);
   });
   Refused([&] {
     Json document = Json::object();

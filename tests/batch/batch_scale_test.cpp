@@ -185,6 +185,11 @@ TEST(Manifest, ReadsItsLinesBackAndPassesOverALineACrashCutShort) {
   EXPECT_THAT(ErrorOf([&] { ParseManifest(done + "{\"row\": 1}\n", "m.jsonl"); }),
               HasSubstr("m.jsonl:2: not a line of a batch manifest"));
   EXPECT_THAT(ErrorOf([&] { ParseManifest("[1,\n", "m.jsonl"); }), HasSubstr("m.jsonl:1"));
+  std::string fraction = failed;
+  fraction.replace(fraction.find("\"row\":3"), 7, "\"row\":-1.5");
+  EXPECT_THAT(
+      ErrorOf([&] { ParseManifest(fraction, "m.jsonl"); }),
+      HasSubstr("m.jsonl:1: not a line of a batch manifest: row is -1.5, not a whole number"));
   EXPECT_THAT(ErrorOf([&] { ParseManifest(ManifestLine(Entry(6, 5, true)), "m.jsonl"); }),
               HasSubstr("m.jsonl:1: not a line of a batch manifest: row 6 of 5"));
 
