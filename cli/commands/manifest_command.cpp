@@ -28,6 +28,7 @@ int RunManifestMerge(const Invocation& invocation, Console& console) {
         {name, batch::ParseManifest(compose::ReadInputFile(file, "manifest"), name)});
   }
   const batch::MergedManifest merged = batch::MergeManifests(manifests);
+  if (merged.rows == 0) throw CliError("the manifests record no row: no shard has finished one");
 
   std::string text;
   for (const batch::ManifestEntry& entry : merged.entries) text += batch::ManifestLine(entry);

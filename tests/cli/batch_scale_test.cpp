@@ -210,6 +210,10 @@ TEST_F(BatchAtScale, ShardsOfEachSchedulerWriteTheUnshardedFilesAndMergeToEveryR
     EXPECT_THAT(partial.err, HasSubstr("2 of 7 rows missing: 2, 5")) << name;
     EXPECT_EQ(JsonLines(partial.out).size(), kRows - 2) << name;
   }
+  std::ofstream(dir_ / "empty.jsonl").flush();
+  const ProgramRun empty = Run({"merge", "empty.jsonl"}, {}, "manifest");
+  EXPECT_EQ(empty.exit_code, 1);
+  EXPECT_THAT(empty.err, HasSubstr("the manifests record no row"));
 }
 
 // A run killed outright part-way leaves a manifest line for each file it finished and none for
