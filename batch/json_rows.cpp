@@ -81,6 +81,7 @@ void AddRow(DataTable& table, const Json& object, size_t line) {
   for (const auto& [key, value] : object.items()) {
     const std::optional<size_t> column = table.ColumnIndex(key);
     if (!column) {
+      // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once, on failure
       throw SceneError(place + ": '" + key + "' is no key of row 1 (its keys: " +
                        KeyList(table.columns) + "); every row has the same keys");
     }
@@ -89,12 +90,14 @@ void AddRow(DataTable& table, const Json& object, size_t line) {
     } else if (value.is_number() || value.is_boolean()) {
       row.values[*column] = value.dump();
     } else {
+      // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once, on failure
       throw SceneError(place + ": '" + key + "' is " + KindOf(value) +
                        "; a value is a string, a number, true or false");
     }
   }
   for (const std::string& column : table.columns) {
     if (!object.contains(column)) {
+      // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once, on failure
       throw SceneError(place + ": no '" + column +
                        "', which row 1 has; every row has the same keys");
     }

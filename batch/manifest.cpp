@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -127,7 +128,7 @@ std::string ManifestLine(const ManifestEntry& entry) {
   if (entry.done) {
     line["frames"] = entry.frames;
     // Milliseconds are all a reader of timings needs; more would only make lines differ.
-    line["seconds"] = static_cast<double>(static_cast<int64_t>(entry.seconds * 1000 + 0.5)) / 1000;
+    line["seconds"] = std::round(entry.seconds * 1000) / 1000;
     line["bytes"] = entry.bytes;
     line["sha256"] = entry.sha256;
   } else {

@@ -131,9 +131,16 @@ FrameRange RowFrames(const Invocation& invocation, const SceneFile& scene) {
 
 int RenderVideoRows(const VideoRows& run) {
   const Invocation& invocation = run.invocation;
-  // Numbers cannot come from the data: every row's composition lasts as the first row's does.
-  const A_long per_row =
-      RowFrames(invocation, RowScene(run, run.selection.rows.front(), true)).Count();
+  // Numbers cannot come from the data: every row's composition lasts as the first whose scene
+  // can be read (a row that cannot fails at its turn).
+  A_long per_row = 1;
+  for (const size_t row : run.selection.rows) {
+    try {
+      per_row = RowFrames(invocation, RowScene(run, row, true)).Count();
+      break;
+    } catch (const compose::SceneError&) {
+    }
+  }
   const int64_t frames = static_cast<int64_t>(run.selection.rows.size()) * per_row;
   Progress progress(
       run.console.err, run.console.err_is_terminal,
@@ -206,8 +213,9 @@ int RenderVideoRows(const VideoRows& run) {
   if (!failed.empty()) {
     if (invocation.keep_going) {
       std::string places;
-      for (const size_t row : failed)
+      for (const size_t row : failed) {
         places += (places.empty() ? "" : ", ") + run.table.RowPlace(row);
+      }
       run.console.err << "quorvel-render: " << failed.size() << " of "
                       << Plural(run.selection.rows.size(), "row", "rows") << run.shard_note
                       << " failed: " << places << "\n";

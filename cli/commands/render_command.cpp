@@ -155,7 +155,7 @@ FrameJobsOutcome WriteVideo(const Invocation& invocation,
       media::VideoWriter::Open(target, settings, opened);
   if (!writer) throw CliError(opened.message);
 
-  const FrameJobsOutcome outcome =
+  FrameJobsOutcome outcome =
       settings.native ? compose::RenderVideoFramesOverFootage(session, range, *writer, done)
                       : compose::RenderVideoFrames(session, range, *writer,
                                                    invocation.jobs.value_or(DefaultJobs()), done);
