@@ -149,8 +149,12 @@ int RenderVideoRows(const VideoRows& run) {
   progress.CountRows(run.selection.rows.size());
   std::vector<size_t> failed;
   size_t written = 0;
+  bool stopped = false;
   for (const size_t row : run.selection.rows) {
-    if (StopRequested()) break;
+    if (StopRequested()) {
+      stopped = true;
+      break;
+    }
     const auto started = std::chrono::steady_clock::now();
     const std::string path = OutputNameForRow(invocation.output, run.table, row);
     std::string problem;
@@ -160,13 +164,14 @@ int RenderVideoRows(const VideoRows& run) {
       const FrameRange range = CheckFramesInScene(scene, RowFrames(invocation, scene));
       row_frames = range.Count();
       ReportSceneWarnings(scene, invocation.strict, run.console.err);
+      VideoPlan plan = PlanVideo(invocation, scene, run.format, path, progress);
       const FrameJobsOutcome outcome = WriteVideo(
-          invocation, run.module, scene, range, run.format, path, progress,
+          invocation, std::move(plan), run.module, scene, range, progress,
           [&](A_long frame, const std::string& detail) {
             progress.ItemDone(run.table.RowPlace(row) + " frame " + std::to_string(frame), detail,
                               row);
           });
-      if (outcome.interrupted) break;
+      stopped = outcome.interrupted;
       if (!outcome.failures.empty()) {
         problem = "frame " + std::to_string(outcome.failures.front().frame) + ": " +
                   outcome.failures.front().message;
@@ -176,7 +181,11 @@ int RenderVideoRows(const VideoRows& run) {
     } catch (const std::exception& error) {
       problem = error.what();
     }
-    if (StopRequested()) break;
+    // A stop is no failure of the row; a video finished before it counts, and is recorded.
+    if (stopped || (!problem.empty() && StopRequested())) {
+      stopped = true;
+      break;
+    }
     if (!problem.empty()) {
       progress.Message("quorvel-render: " + run.table.RowPlace(row) + ": " + problem);
       if (run.manifest) {
@@ -205,7 +214,7 @@ int RenderVideoRows(const VideoRows& run) {
     progress.RowOver();
   }
   progress.Finish();
-  if (StopRequested()) {
+  if (stopped) {
     run.console.err << "quorvel-render: interrupted after " << Plural(written, "video", "videos")
                     << " of " << run.selection.rows.size() << "; no file is left half-written\n";
     return kExitInterrupted;

@@ -93,10 +93,12 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
   const std::filesystem::path path(invocation.output);
   Progress progress(console.err, console.err_is_terminal, range.Count());
   if (invocation.progress_json) progress.ReportAsJson();
+  // The video's settings and file are checked before the module is loaded.
+  VideoPlan plan = PlanVideo(invocation, scene_file, format, path, progress);
   const auto module = std::make_shared<const headless::Module>(
       invocation.module.empty() ? DefaultModulePath() : invocation.module);
   const FrameJobsOutcome outcome = WriteVideo(
-      invocation, module, scene_file, range, format, path, progress,
+      invocation, std::move(plan), module, scene_file, range, progress,
       [&](A_long frame, const std::string& detail) { progress.FrameDone(frame, detail); });
   progress.Finish();
   const int exit_code = ReportFrameJobs(outcome, range.Count(), console);
@@ -107,11 +109,9 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
 
 }  // namespace
 
-FrameJobsOutcome WriteVideo(const Invocation& invocation,
-                            const std::shared_ptr<const headless::Module>& module,
-                            const SceneFile& scene_file, const FrameRange& range,
-                            media::VideoFormat format, const std::filesystem::path& path,
-                            Progress& progress, const compose::FrameDone& done) {
+VideoPlan PlanVideo(const Invocation& invocation, const SceneFile& scene_file,
+                    media::VideoFormat format, const std::filesystem::path& path,
+                    Progress& progress) {
   if (!invocation.prores.empty()) {
     if (format != media::VideoFormat::kProRes4444) {
       throw UsageError("--prores is for .mov, not " + path.filename().string());
@@ -141,6 +141,15 @@ FrameJobsOutcome WriteVideo(const Invocation& invocation,
                      " (H.264) has no alpha: the frames are laid over black");
   }
 
+  return {std::move(settings), target};
+}
+
+FrameJobsOutcome WriteVideo(const Invocation& invocation, VideoPlan plan,
+                            const std::shared_ptr<const headless::Module>& module,
+                            const SceneFile& scene_file, const FrameRange& range,
+                            Progress& progress, const compose::FrameDone& done) {
+  media::VideoSettings& settings = plan.settings;
+  const media::VideoFormat format = settings.format;
   SceneRenderer session(module, scene_file);
   if (!invocation.no_audio) settings.audio = session.Sound(range);
   // Over footage that fills the frame, its own frames go to the encoder, the layers above
@@ -152,7 +161,7 @@ FrameJobsOutcome WriteVideo(const Invocation& invocation,
   };
   media::FileStatus opened;
   const std::unique_ptr<media::VideoWriter> writer =
-      media::VideoWriter::Open(target, settings, opened);
+      media::VideoWriter::Open(plan.target, settings, opened);
   if (!writer) throw CliError(opened.message);
 
   FrameJobsOutcome outcome =

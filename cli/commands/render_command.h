@@ -27,16 +27,25 @@ enum class FramesByDefault { kFirst, kAll };
 // length, telling of a scene laid out anew for another frame size.
 void PutOver(const Invocation& invocation, compose::SceneFile& scene, Console& console);
 
-// A video of the scene's frames written to `path` as render writes it (the invocation's format
-// options, sound, footage passed through), each frame told to `done` and FFmpeg's warnings to
-// `progress`. The file is in place only when the outcome has no failure and no stop. Throws
-// UsageError or CliError for settings the format cannot take or a file that cannot be written,
-// SceneError for a scene the module refuses.
-compose::FrameJobsOutcome WriteVideo(const Invocation& invocation,
+// A video's settings (the scene's, with the invocation's format options) and its file, checked:
+// what the format cannot take is a UsageError or CliError before any work. A note for an H.264
+// video over a background that is not opaque goes to `progress`.
+struct VideoPlan {
+  media::VideoSettings settings;
+  media::OutputTarget target;
+};
+VideoPlan PlanVideo(const Invocation& invocation, const compose::SceneFile& scene_file,
+                    media::VideoFormat format, const std::filesystem::path& path,
+                    Progress& progress);
+
+// The planned video of the scene's frames written as render writes it (sound, footage passed
+// through), each frame told to `done` and FFmpeg's warnings to `progress`. The file is in place
+// only when the outcome has no failure and no stop. Throws CliError for a file that cannot be
+// written, SceneError for a scene the module refuses.
+compose::FrameJobsOutcome WriteVideo(const Invocation& invocation, VideoPlan plan,
                                      const std::shared_ptr<const headless::Module>& module,
                                      const compose::SceneFile& scene_file,
-                                     const compose::FrameRange& range, media::VideoFormat format,
-                                     const std::filesystem::path& path, Progress& progress,
+                                     const compose::FrameRange& range, Progress& progress,
                                      const compose::FrameDone& done);
 
 // Renders a scene already read, to the invocation's output, as render does.

@@ -356,6 +356,51 @@ TEST_F(BatchAtScale, AVideoPerRowOverFootageIsRenderOfThatRowWithItsSound) {
   EXPECT_THAT(one_frame.err, HasSubstr("--frame renders one image a row"));
 }
 
+// Ctrl-C in a batch of videos: the video being encoded is dropped, every video in place has its
+// line in the manifest, and no line names a video that is not there.
+TEST_F(BatchAtScale, CtrlCInAVideoBatchKeepsTheManifestToTheFilesInPlace) {
+  // Long enough videos that the stop comes while one is being encoded.
+  WriteRows(10);
+  const std::string command = Command({"-o", "vid/{name}.mp4", "--manifest", "m.jsonl", "--jobs",
+                                       "1", "--set", "composition.duration=200"},
+                                      {}) +
+                              " > /dev/null 2> " + Quoted((dir_ / "stderr").string()) +
+                              " < /dev/null";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Stopped while the second row's video is being encoded, its first row in place.
+  for (int wait = 0;
+       wait < 20000 && ReadBytes(dir_ / "stderr").find("(row 2) frame 100 ") == std::string::npos;
+       ++wait) {
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  ASSERT_EQ(kill(child, SIGINT), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_THAT(ReadBytes(dir_ / "stderr"), HasSubstr("quorvel-render: interrupted after "));
+
+  std::set<std::string> recorded;
+  for (const Json& line : JsonLines(ReadBytes(dir_ / "m.jsonl"))) {
+    EXPECT_EQ(line["status"], "done");
+    const std::string output = line["output"].get<std::string>();
+    recorded.insert(fs::path(output).filename().string());
+    EXPECT_EQ(fs::file_size(dir_ / output), line["bytes"].get<uintmax_t>()) << output;
+  }
+  std::set<std::string> in_place;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir_ / "vid")) {
+    in_place.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(in_place, recorded);
+  EXPECT_GE(recorded.size(), 1u);
+  EXPECT_LT(recorded.size(), 10u);
+}
+
 // Each line of --progress json is one object; together they count every row and frame once.
 TEST_F(BatchAtScale, ProgressJsonIsAnObjectALineCountingRowsAndFrames) {
   WriteRows(4);
