@@ -94,23 +94,13 @@ std::vector<Record> ReadRecords(const std::string& text, const std::string& file
 
 }  // namespace
 
-std::optional<size_t> CsvTable::ColumnIndex(const std::string& name) const {
-  const auto found = std::find(columns.begin(), columns.end(), name);
-  if (found == columns.end()) return std::nullopt;
-  return static_cast<size_t>(found - columns.begin());
-}
-
-std::string CsvTable::RowPlace(size_t row) const {
-  return file + ":" + std::to_string(rows[row].line) + " (row " + std::to_string(row + 1) + ")";
-}
-
-CsvTable ParseCsv(const std::string& text, const std::string& file) {
+DataTable ParseCsv(const std::string& text, const std::string& file) {
   if (const size_t bad = FirstNonTextByte(text); bad != std::string::npos) {
     Fail(file, LineOf(text, bad), "not a text file: CSV is read as UTF-8 text");
   }
   std::vector<Record> records = ReadRecords(text, file);
   if (records.empty()) throw SceneError(file + ": empty; expected a header row of column names");
-  CsvTable table;
+  DataTable table;
   table.file = file;
   table.columns = std::move(records.front().fields);
   for (size_t c = 0; c < table.columns.size(); ++c) {

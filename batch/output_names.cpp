@@ -61,7 +61,7 @@ std::string ReservedWindowsName(const std::filesystem::path& path) {
   return {};
 }
 
-void CheckRowOutputNames(const std::string& pattern, const CsvTable& table,
+void CheckRowOutputNames(const std::string& pattern, const DataTable& table,
                          const compose::FrameRange& range) {
   std::map<std::string, size_t> written_by;  // folded output name, row
   std::set<std::string> checked_folders;

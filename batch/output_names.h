@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "batch/csv_table.h"
+#include "batch/data_table.h"
 #include "compose/scene/frame_range.h"
 
 namespace quorvel::batch {
@@ -26,7 +26,7 @@ std::string ReservedWindowsName(const std::filesystem::path& path);
 // keeps for a device, and differ from every other row's as FoldedFileName compares them. Each
 // folder is checked for writing once. SceneError or ArgumentError naming the row; Interrupted
 // when a stop is asked for.
-void CheckRowOutputNames(const std::string& pattern, const CsvTable& table,
+void CheckRowOutputNames(const std::string& pattern, const DataTable& table,
                          const compose::FrameRange& range);
 
 }  // namespace quorvel::batch

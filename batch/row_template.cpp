@@ -60,7 +60,7 @@ void ForEachString(const Json& value, const std::string& path,
   }
 }
 
-void Fill(Json& value, const CsvTable& table, size_t row) {
+void Fill(Json& value, const DataTable& table, size_t row) {
   if (value.is_string()) {
     value = Substitute(
         value.get_ref<const std::string&>(),
@@ -73,7 +73,7 @@ void Fill(Json& value, const CsvTable& table, size_t row) {
   }
 }
 
-std::string NoColumn(const std::string& column, const CsvTable& table) {
+std::string NoColumn(const std::string& column, const DataTable& table) {
   std::string list;
   for (const std::string& name : table.columns) list += (list.empty() ? "" : ", ") + name;
   return "{" + column + "} names no column of " + table.file + " (its columns: " + list + ")" +
@@ -82,7 +82,7 @@ std::string NoColumn(const std::string& column, const CsvTable& table) {
 
 }  // namespace
 
-void CheckPlaceholders(const Json& document, const CsvTable& table, const std::string& file) {
+void CheckPlaceholders(const Json& document, const DataTable& table, const std::string& file) {
   ForEachString(document, "", [&](const std::string& text, const std::string& path) {
     const std::string where = file + ": " + (path.empty() ? std::string("the scene") : path) + ": ";
     Substitute(
@@ -95,7 +95,7 @@ void CheckPlaceholders(const Json& document, const CsvTable& table, const std::s
   });
 }
 
-Json FillTemplate(const Json& document, const CsvTable& table, size_t row) {
+Json FillTemplate(const Json& document, const DataTable& table, size_t row) {
   Json filled = document;
   Fill(filled, table, row);
   return filled;
@@ -120,7 +120,7 @@ std::string SafeFileNamePiece(const std::string& value) {
   return piece.substr(first, piece.find_last_not_of(" .") - first + 1);
 }
 
-std::string OutputNameForRow(const std::string& pattern, const CsvTable& table, size_t row) {
+std::string OutputNameForRow(const std::string& pattern, const DataTable& table, size_t row) {
   bool named = false;
   std::string name = Substitute(
       pattern,

@@ -30,8 +30,10 @@ const char kUsage[] =
     "                 [--fade SECONDS] [--duration SECONDS] [--frames A-B] [--jobs N]\n"
     "  quorvel-render captions TRANSCRIPT.json [-s ...] -o OUT [--max-chars N] [--max-lines N]\n"
     "                 [--max-duration SECONDS] [--pause SECONDS] [--cues-out CUES.srt|.vtt]\n"
-    "  quorvel-render batch TEMPLATE.json DATA.csv -o 'out/{column}.png' [--frame N]\n"
-    "                 [--frames A-B] [--jobs N]\n"
+    "  quorvel-render batch TEMPLATE.json DATA.csv|.json|.jsonl -o 'out/{column}.png|.mp4'\n"
+    "                 [--frame N | --frames A-B] [--jobs N] [--manifest FILE.jsonl [--resume]]\n"
+    "                 [--keep-going] [--shard I/N | auto/N | auto]\n"
+    "  quorvel-render manifest merge SHARD.jsonl... [-o MERGED.jsonl]\n"
     "  quorvel-render render|captions ... -o SEGMENT.mov|.webm|.mp4 --segment I/N\n"
     "  quorvel-render concat SEGMENT... -o FULL.mov|.webm|.mp4\n"
     "  quorvel-render describe [MODULE | SCENE.json] [--module PATH]\n"
@@ -51,8 +53,17 @@ const char kUsage[] =
     "            into cues of at most --max-chars a line (42), --max-lines (2) and\n"
     "            --max-duration (7 s), ending at sentences and at pauses of --pause\n"
     "            (0.5 s); --cues-out writes them for editing\n"
-    "  batch     renders the template once for each row of the CSV file, {column} in its\n"
-    "            strings and in OUT replaced by the row's value\n"
+    "  batch     renders the template once for each row of the data, {column} in its\n"
+    "            strings and in OUT replaced by the row's value; DATA is CSV with a header,\n"
+    "            a JSON list of objects or JSON Lines (one object a line); a video name\n"
+    "            (.mp4, .mov, .webm) renders a video a row, over --over footage\n"
+    "            --manifest appends a JSON line for each row's file once it is in place;\n"
+    "            --resume skips the rows it records as done whose files are unchanged;\n"
+    "            --keep-going renders the other rows when one fails; --shard I/N renders\n"
+    "            the rows k (from 0) with k mod N = I-1, auto takes I from the array job's\n"
+    "            index (JOB_COMPLETION_INDEX, SLURM_ARRAY_TASK_ID, AWS_BATCH_JOB_ARRAY_INDEX)\n"
+    "  manifest merge  joins shards' manifests, telling rows missing, failed or recorded\n"
+    "            by two shards\n"
     "  --segment I/N  renders the I-th of N consecutive runs of the video's frames (the\n"
     "            whole composition, or --frames), with the sound of those frames, into\n"
     "            its own file\n"
@@ -66,13 +77,15 @@ const char kUsage[] =
     "            else ../lib/quorvel/Quorvel.so from its folder, where it is installed)\n"
     "  --strict  makes a scene's warnings (characters its font lacks, subtitle blocks\n"
     "            skipped) errors\n"
+    "  --progress json  progress as a JSON object a line on standard error\n"
     "  --max-memory SIZE  the memory all frames' worlds may take at once, such as 4G\n"
     "            (default: half the machine's memory)\n"
     "  A scene, style or template named - is read from standard input.\n"
     "\n"
     "exit status:\n"
     "  0    done\n"
-    "  1    failed: a bad scene, font, module or output file, or a failed frame\n"
+    "  1    failed: a bad scene, font, module or output file, a failed frame or row, or\n"
+    "       rows missing from merged manifests\n"
     "  2    a command line that does not say what to do\n"
     "  130  interrupted (Ctrl-C or SIGTERM) before every frame was rendered\n"
     "\n"
@@ -97,13 +110,14 @@ CommandName ParseCommandName(const std::string& word) {
   if (word == "captions") return CommandName::kCaptions;
   if (word == "batch") return CommandName::kBatch;
   if (word == "concat") return CommandName::kConcat;
+  if (word == "manifest") return CommandName::kManifestMerge;
   if (word == "help" || word == "--help" || word == "-h") return CommandName::kHelp;
   if (word == "version" || word == "--version") return CommandName::kVersion;
-  throw UsageError(
-      "unknown command '" + word + "'" +
-      SuggestionOr(
-          word, {"render", "sheet", "describe", "captions", "batch", "concat", "help", "version"},
-          ""));
+  throw UsageError("unknown command '" + word + "'" +
+                   SuggestionOr(word,
+                                {"render", "sheet", "describe", "captions", "batch", "concat",
+                                 "manifest", "help", "version"},
+                                ""));
 }
 
 // "2.5": seconds from `low` to `high`.
@@ -184,8 +198,8 @@ struct CommandShape {
 };
 
 const CommandShape& ShapeOf(CommandName command) {
-  static const std::vector<std::string> kRendering = {"--output", "--jobs",       "--module",
-                                                      "--strict", "--max-memory", "--set"};
+  static const std::vector<std::string> kRendering = {
+      "--output", "--jobs", "--module", "--strict", "--max-memory", "--set", "--progress"};
   // Rendering a composition to a file: over footage, with its sound, through an encoder.
   static const std::vector<std::string> kOutput = {"--over",   "--no-audio", "--crf",
                                                    "--preset", "--prores",   "--duration"};
@@ -225,8 +239,8 @@ const CommandShape& ShapeOf(CommandName command) {
        "batch",
        2,
        2,
-       "a template scene and a CSV file",
-       with({"--frame", "--frames"}),
+       "a template scene and a data file (.csv, .json, .jsonl)",
+       with({"--frame", "--frames", "--manifest", "--resume", "--keep-going", "--shard"}),
        {"--output"}},
       {CommandName::kConcat,
        "concat",
@@ -235,6 +249,13 @@ const CommandShape& ShapeOf(CommandName command) {
        "the segments to join",
        {"--output"},
        {"--output"}},
+      {CommandName::kManifestMerge,
+       "manifest merge",
+       1,
+       100000,
+       "the shard manifests to merge",
+       {"--output"},
+       {}},
       {CommandName::kDescribe,
        "describe",
        0,
@@ -354,6 +375,16 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       invocation.pause = ParseSeconds(take_value(), option, 0, 60);
     } else if (option == "--cues-out") {
       take_name(invocation.cues_out);
+    } else if (option == "--manifest") {
+      take_name(invocation.manifest);
+    } else if (option == "--shard") {
+      invocation.shard = take_value();
+    } else if (option == "--progress") {
+      const std::string format = take_value();
+      if (format != "json" && format != "bar") {
+        throw UsageError("--progress '" + format + "': expected json (or bar, the default)");
+      }
+      invocation.progress_json = format == "json";
     } else if (option == "--over") {
       take_name(invocation.over);
     } else if (option == "--crf") {
@@ -365,8 +396,11 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       if (invocation.prores != "422hq" && invocation.prores != "4444") {
         throw UsageError("--prores '" + invocation.prores + "': expected 422hq or 4444");
       }
-    } else if ((option == "--strict" || option == "--per-line" || option == "--no-audio") &&
+    } else if ((option == "--strict" || option == "--per-line" || option == "--no-audio" ||
+                option == "--resume" || option == "--keep-going") &&
                !value) {
+      invocation.resume = invocation.resume || option == "--resume";
+      invocation.keep_going = invocation.keep_going || option == "--keep-going";
       invocation.strict = invocation.strict || option == "--strict";
       invocation.per_line = invocation.per_line || option == "--per-line";
       invocation.no_audio = invocation.no_audio || option == "--no-audio";
@@ -378,7 +412,8 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
                        "--columns",   "--module",       "--strict",   "--max-memory", "--set",
                        "--per-line",  "--fade",         "--encoding", "--duration",   "--over",
                        "--no-audio",  "--crf",          "--preset",   "--prores",     "--max-chars",
-                       "--max-lines", "--max-duration", "--pause",    "--cues-out",   "--segment"},
+                       "--max-lines", "--max-duration", "--pause",    "--cues-out",   "--manifest",
+                       "--resume",    "--keep-going",   "--shard",    "--progress",   "--segment"},
               ""));
     } else {
       positional.push_back(option);
@@ -386,7 +421,18 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
     }
     given.push_back(option);
   }
+  // "manifest merge A B": the word after the command is part of it.
+  if (invocation.command == CommandName::kManifestMerge) {
+    if (positional.empty() || positional.front() != "merge") {
+      throw UsageError("manifest takes merge and the shard manifests, as in manifest merge " +
+                       std::string("a.jsonl b.jsonl -o all.jsonl"));
+    }
+    positional.erase(positional.begin());
+  }
   CheckFits(invocation, given, positional);
+  if (invocation.resume && invocation.manifest.empty()) {
+    throw UsageError("--resume reads what was done from --manifest FILE; name it");
+  }
   switch (invocation.command) {
     case CommandName::kDescribe: {
       const bool scene = !positional.empty() &&
@@ -412,6 +458,9 @@ Invocation ParseArguments(const std::vector<std::string>& arguments) {
       break;
     case CommandName::kConcat:
       invocation.segments = positional;
+      break;
+    case CommandName::kManifestMerge:
+      invocation.manifests = positional;
       break;
     default:
       invocation.scene = positional[0];

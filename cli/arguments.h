@@ -12,7 +12,17 @@
 
 namespace quorvel::cli {
 
-enum class CommandName { kRender, kSheet, kDescribe, kCaptions, kBatch, kConcat, kHelp, kVersion };
+enum class CommandName {
+  kRender,
+  kSheet,
+  kDescribe,
+  kCaptions,
+  kBatch,
+  kConcat,
+  kManifestMerge,
+  kHelp,
+  kVersion
+};
 
 // --segment I/N: the I-th (from 1) of N consecutive runs of the frames.
 struct SegmentChoice {
@@ -53,6 +63,14 @@ struct Invocation {
   std::optional<double> max_duration;  // --max-duration, seconds
   std::optional<double> pause;         // --pause, seconds
   std::string cues_out;                // --cues-out FILE
+  bool progress_json = false;          // --progress json: a JSON object a line, not a bar
+  // batch at scale: a record of the rows finished, resuming from it, going on past a failed row,
+  // and the share of the rows this worker renders
+  std::string manifest;                // --manifest FILE.jsonl
+  bool resume = false;                 // --resume
+  bool keep_going = false;             // --keep-going
+  std::string shard;                   // --shard I/N, auto/N or auto; empty: every row
+  std::vector<std::string> manifests;  // manifest merge: the manifests to join
 };
 
 // The arguments after the program's name. Throws UsageError.

@@ -10,6 +10,7 @@
 #include "cli/commands/captions_command.h"
 #include "cli/commands/concat_command.h"
 #include "cli/commands/describe_command.h"
+#include "cli/commands/manifest_command.h"
 #include "cli/commands/render_command.h"
 #include "cli/commands/sheet_command.h"
 
@@ -31,6 +32,8 @@ int RunCli(const std::vector<std::string>& arguments, Console& console) {
         return RunBatch(invocation, console);
       case CommandName::kConcat:
         return RunConcat(invocation, console);
+      case CommandName::kManifestMerge:
+        return RunManifestMerge(invocation, console);
       case CommandName::kHelp:
         console.out << kUsage;
         return kExitSuccess;

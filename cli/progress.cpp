@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/json_progress.h"
+
 namespace quorvel::cli {
 namespace {
 
@@ -63,9 +65,26 @@ void Progress::FrameDone(A_long frame, const std::string& detail) {
   ItemDone("frame " + std::to_string(frame), detail);
 }
 
-void Progress::ItemDone(const std::string& item, const std::string& detail) {
+double Progress::Seconds() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+void Progress::RowOver() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++rows_over_;
+}
+
+void Progress::ItemDone(const std::string& item, const std::string& detail,
+                        std::optional<size_t> row) {
   std::lock_guard<std::mutex> lock(mutex_);
   ++done_;
+  if (json_) {
+    ProgressReport report{done_, total_, Seconds(), item, detail, row, std::nullopt};
+    if (rows_total_) report.rows = std::make_pair(rows_over_, *rows_total_);
+    stream_ << ProgressJsonLine(report);
+    stream_.flush();
+    return;
+  }
   if (terminal_) {
     DrawBar();
     return;
@@ -91,16 +110,19 @@ std::string Progress::Line(double seconds) const {
 }
 
 void Progress::DrawBar() {
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   // Carriage return and erase-to-end redraw the line in place.
-  stream_ << "\r" << Line(seconds) << "\x1b[K";
+  stream_ << "\r" << Line(Seconds()) << "\x1b[K";
   stream_.flush();
   drawn_ = true;
 }
 
 void Progress::Message(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (json_) {
+    stream_ << MessageJsonLine(line);
+    stream_.flush();
+    return;
+  }
   if (terminal_ && drawn_) {
     stream_ << "\r" << line << "\x1b[K\n";
     DrawBar();

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Progress of a run of frames on the error stream: a bar redrawn in place on a terminal, a
-// plain line per frame otherwise (logs, pipes, CI).
+// plain line per frame otherwise (logs, pipes, CI), or a JSON object a line for a program.
 #pragma once
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -22,10 +23,17 @@ class Progress {
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
 
+  // From then on each line is a JSON object (json_progress.h), messages too.
+  void ReportAsJson() { json_ = true; }
+  // A batch's rows: their count, and how many are over, as JSON lines report them.
+  void CountRows(size_t total) { rows_total_ = total; }
+  void RowOver();
+
   // Called from any thread as each frame is done; `detail` says what became of it.
   void FrameDone(A_long frame, const std::string& detail);
-  // The same for a piece of work named otherwise ("row 3").
-  void ItemDone(const std::string& item, const std::string& detail);
+  // The same for a piece of work named otherwise ("row 3"), of a batch's row (from 0) if any.
+  void ItemDone(const std::string& item, const std::string& detail,
+                std::optional<size_t> row = std::nullopt);
   // A line of its own (a warning) between the progress lines, from any thread; on a terminal
   // above the bar, which is drawn again under it.
   void Message(const std::string& line);
@@ -36,6 +44,7 @@ class Progress {
 
  private:
   void DrawBar();
+  double Seconds() const;
 
   std::mutex mutex_;
   std::ostream& stream_;
@@ -44,6 +53,9 @@ class Progress {
   int columns_;
   A_long done_ = 0;
   bool drawn_ = false;
+  bool json_ = false;
+  std::optional<size_t> rows_total_;
+  size_t rows_over_ = 0;
   std::chrono::steady_clock::time_point start_;
 };
 

@@ -10,6 +10,8 @@
 #include <typeinfo>
 
 #include "batch/csv_table.h"
+#include "batch/data_table.h"
+#include "batch/manifest.h"
 #include "batch/row_template.h"
 #include "captions/reading/subtitles.h"
 #include "compose/document/scene_overrides.h"
@@ -40,13 +42,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     Refused([&] { ReadSubtitles(text, "fuzz", {format, "", false}); });
   }
   Refused([&] {
-    const CsvTable table = ParseCsv(text, "fuzz.csv");
+    const DataTable table = ParseCsv(text, "fuzz.csv");
     const Json document = {{"layer", {{"text", "{" + table.columns.front() + "} {{x}}"}}}};
     CheckPlaceholders(document, table, "t.json");
     for (size_t row = 0; row < table.rows.size(); ++row) {
       FillTemplate(document, table, row);
       OutputNameForRow("out/{" + table.columns.front() + "}_%04d.png", table, row);
     }
+  });
+  // The same text as JSON rows, and as a manifest that --resume and manifest merge read.
+  for (const char* file : {"fuzz.json", "fuzz.jsonl"}) {
+    Refused([&] {
+      const DataTable table = ParseDataTable(text, file);
+      for (size_t row = 0; row < table.rows.size(); ++row) RowValues(table, row);
+    });
+  }
+  Refused([&] {
+    for (const ManifestEntry& entry : ParseManifest(text, "fuzz.jsonl")) ManifestLine(entry);
   });
   Refused([&] {
     Json document = Json::object();
@@ -55,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   // A --set on a template is applied before its placeholders are checked against the data,
   // as batch does: the check walks whatever the --set made.
   Refused([&] {
-    const CsvTable table = ParseCsv("name,title\nAda,x\n", "names.csv");
+    const DataTable table = ParseCsv("name,title\nAda,x\n", "names.csv");
     Json document = {{"layer", {{"text", "{name}"}}}};
     ApplyOverrides(document, {ParseSceneOverride(text)});
     CheckPlaceholders(document, table, "t.json");

@@ -117,7 +117,8 @@ void AddTravelKeys(Json& effect, const std::map<double, TravelStep>& steps, cons
   Json position_keys = Json::array();
   Json width_keys = Json::array();
   Json height_keys = Json::array();
-  for (const auto& [seconds, step] : steps) {
+  for (const auto& [at, step] : steps) {
+    const double seconds = at;  // a lambda cannot capture a structured binding
     const Json key_easing = step.eased ? easing : Json("hold");
     const auto key = [&](Json value) {
       return Json{{"t", seconds}, {"v", std::move(value)}, {"easing", key_easing}};

@@ -67,6 +67,7 @@ int RenderImages(const Invocation& invocation, const SceneFile& scene_file, cons
   const PF_Pixel background = scene_file.composition.background;
   const bool sequence = range.Count() > 1;
   Progress progress(console.err, console.err_is_terminal, range.Count());
+  if (invocation.progress_json) progress.ReportAsJson();
 
   const FrameJobsOutcome outcome = compose::RenderImageFrames(
       session, range, output, background, invocation.jobs.value_or(DefaultJobs()),
@@ -91,6 +92,27 @@ int RenderImages(const Invocation& invocation, const SceneFile& scene_file, cons
 int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const FrameRange& range,
                 media::VideoFormat format, Console& console) {
   const std::filesystem::path path(invocation.output);
+  Progress progress(console.err, console.err_is_terminal, range.Count());
+  if (invocation.progress_json) progress.ReportAsJson();
+  // The video's settings and file are checked before the module is loaded.
+  VideoPlan plan = PlanVideo(invocation, scene_file, format, path, progress);
+  const auto module = std::make_shared<const headless::Module>(
+      invocation.module.empty() ? DefaultModulePath() : invocation.module);
+  const FrameJobsOutcome outcome = WriteVideo(
+      invocation, std::move(plan), module, scene_file, range, progress,
+      [&](A_long frame, const std::string& detail) { progress.FrameDone(frame, detail); });
+  progress.Finish();
+  const int exit_code = ReportFrameJobs(outcome, range.Count(), console);
+  if (exit_code != kExitSuccess) return exit_code;  // the writer left no partial file
+  console.out << "wrote " << path.string() << " (" << range.Count() << " frames)\n";
+  return kExitSuccess;
+}
+
+}  // namespace
+
+VideoPlan PlanVideo(const Invocation& invocation, const SceneFile& scene_file,
+                    media::VideoFormat format, const std::filesystem::path& path,
+                    Progress& progress) {
   if (!invocation.prores.empty()) {
     if (format != media::VideoFormat::kProRes4444) {
       throw UsageError("--prores is for .mov, not " + path.filename().string());
@@ -116,45 +138,43 @@ int RenderVideo(const Invocation& invocation, const SceneFile& scene_file, const
   // Footage put under with --over fills the frame: nothing of the black shows.
   if (format == media::VideoFormat::kH264 && settings.background.alpha < 255 &&
       invocation.over.empty()) {
-    console.err << "quorvel-render: note: " << path.filename().string()
-                << " (H.264) has no alpha: the frames are laid over black\n";
+    progress.Message("quorvel-render: note: " + path.filename().string() +
+                     " (H.264) has no alpha: the frames are laid over black");
   }
 
-  SceneRenderer session(invocation.module.empty() ? DefaultModulePath() : invocation.module,
-                        scene_file);
+  return {std::move(settings), target};
+}
+
+FrameJobsOutcome WriteVideo(const Invocation& invocation, VideoPlan plan,
+                            const std::shared_ptr<const headless::Module>& module,
+                            const SceneFile& scene_file, const FrameRange& range,
+                            Progress& progress, const compose::FrameDone& done) {
+  media::VideoSettings& settings = plan.settings;
+  const media::VideoFormat format = settings.format;
+  SceneRenderer session(module, scene_file);
   if (!invocation.no_audio) settings.audio = session.Sound(range);
   // Over footage that fills the frame, its own frames go to the encoder, the layers above
   // laid into their planes.
   settings.native = compose::PassThroughFormat(session, scene_file, range, format);
-  Progress progress(console.err, console.err_is_terminal, range.Count());
   // FFmpeg's warnings come from the encoder's threads, between the progress lines.
   settings.library_messages = [&progress](const std::string& line) {
     progress.Message("quorvel-render: " + line);
   };
   media::FileStatus opened;
   const std::unique_ptr<media::VideoWriter> writer =
-      media::VideoWriter::Open(target, settings, opened);
+      media::VideoWriter::Open(plan.target, settings, opened);
   if (!writer) throw CliError(opened.message);
 
-  const compose::FrameDone done = [&](A_long frame, const std::string& detail) {
-    progress.FrameDone(frame, detail);
-  };
-  const FrameJobsOutcome outcome =
+  FrameJobsOutcome outcome =
       settings.native ? compose::RenderVideoFramesOverFootage(session, range, *writer, done)
                       : compose::RenderVideoFrames(session, range, *writer,
                                                    invocation.jobs.value_or(DefaultJobs()), done);
-  progress.Finish();
-
-  const int exit_code = ReportFrameJobs(outcome, range.Count(), console);
-  if (exit_code != kExitSuccess) return exit_code;  // the writer leaves no partial file
+  if (!outcome.failures.empty() || outcome.interrupted) return outcome;  // no file is left
   if (const media::FileStatus finished = writer->Finish(); !finished) {
     throw CliError(finished.message);
   }
-  console.out << "wrote " << path.string() << " (" << range.Count() << " frames)\n";
-  return kExitSuccess;
+  return outcome;
 }
-
-}  // namespace
 
 int RenderScene(const Invocation& invocation, const SceneFile& scene_file, FramesByDefault frames,
                 Console& console) {

@@ -238,6 +238,8 @@ int RunSheet(const Invocation& invocation, Console& console) {
   std::mutex sheet_mutex;
 
   Progress progress(console.err, console.err_is_terminal, range.Count());
+  if (invocation.progress_json) progress.ReportAsJson();
+
   const FrameJobsOutcome outcome =
       RunFrameJobs(range, invocation.jobs.value_or(DefaultJobs()), [&](A_long frame) {
         const headless::OwnedWorld image = session.RenderChecked(frame);

@@ -18,7 +18,8 @@ int DefaultJobs() {
   return threads == 0 ? 1 : static_cast<int>(std::min(threads, 256u));
 }
 
-FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob& job) {
+FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob& job,
+                              bool stop_at_failure) {
   std::atomic<long long> next{range.first};
   std::atomic<bool> failed{false};
   std::atomic<A_long> done{0};
@@ -46,7 +47,7 @@ FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob&
       }
       // A frame given up for a stop is no failure of its own.
       if (headless::InterruptionRequested()) return;
-      failed.store(true);
+      if (stop_at_failure) failed.store(true);
       std::lock_guard<std::mutex> lock(failures_mutex);
       outcome.failures.push_back({frame, message});
     }

@@ -77,10 +77,12 @@ class FrameTurn {
 };
 
 // Runs `job` for every frame of the range, in order of frame number, on `jobs` threads. No new
-// frame is taken once one has failed or a stop is requested (see interrupt.h); frames already
+// frame is taken once one has failed (unless `stop_at_failure` is false, when every frame is
+// tried) or a stop is requested (see interrupt.h); frames already
 // taken run to their end, which after a stop comes within a moment (the host gives up its
 // work), and a frame that fails after a stop counts as interrupted.
-FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob& job);
+FrameJobsOutcome RunFrameJobs(const FrameRange& range, int jobs, const FrameJob& job,
+                              bool stop_at_failure = true);
 
 // The default number of threads: the machine's hardware threads, at least 1.
 int DefaultJobs();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "batch/csv_table.h"
+#include "batch/data_table.h"
 #include "batch/output_names.h"
 #include "batch/row_template.h"
 #include "compose/document/scene_overrides.h"
@@ -33,7 +34,7 @@ std::string ErrorOf(const std::function<void()>& work) {
 }
 
 TEST(Csv, ReadsQuotedFieldsAndRefusesBrokenRowsByLine) {
-  const CsvTable table = ParseCsv(
+  const DataTable table = ParseCsv(
       "\xEF\xBB\xBFname,title\r\n\"Lovelace, Ada\",\"said \"\"hi\"\"\r\nthen left\"\r\n\r\n"
       "Hopper,\r\n",
       "d.csv");
@@ -63,7 +64,7 @@ TEST(Csv, ReadsQuotedFieldsAndRefusesBrokenRowsByLine) {
 }
 
 TEST(RowTemplate, FillsStringsAndNamesFilesSafely) {
-  const CsvTable table =
+  const DataTable table =
       ParseCsv("name,color\nAda/Lovelace,#102a43\n..., #fff\nada lovelace,x\n", "d.csv");
   const Json document = Json::parse(
       R"({"layer": {"text": "{name} {{x}}", "size": 40}, "effect": {"Fill Color": "{color}"}})");
@@ -87,6 +88,59 @@ TEST(RowTemplate, FillsStringsAndNamesFilesSafely) {
                         "name, color); did you mean \"name\"?"));
   EXPECT_THAT(ErrorOf([&] { CheckPlaceholders(Json::parse(R"({"a": "{name"})"), table, "t"); }),
               HasSubstr("t: a: a '{' without its '}'"));
+}
+
+// The same names as CSV, as a JSON list and as JSON Lines make the same table; each file's own
+// mistakes are refused naming the row, its line and the key.
+TEST(DataTable, ReadsCsvJsonAndJsonLinesAlikeAndRefusesOtherValuesByRowAndKey) {
+  const struct {
+    const char* file;
+    const char* text;
+  } same[] = {
+      {"d.csv", "name,age,tag\nAda,36,true\n\"Grace \"\"G\"\"\",85.5,false\n"},
+      {"d.json",
+       "[\n  {\"name\": \"Ada\", \"age\": 36, \"tag\": true},\n"
+       "  {\"age\": 85.5, \"name\": \"Grace \\\"G\\\"\", \"tag\": false}\n]\n"},
+      {"d.jsonl",
+       "{\"name\": \"Ada\", \"age\": 36, \"tag\": true}\r\n\r\n"
+       "{\"name\": \"Grace \\\"G\\\"\", \"age\": 85.5, \"tag\": false}"},
+      {"D.NDJSON",
+       "{\"name\": \"Ada\", \"age\": 36, \"tag\": true}\n  \n"
+       "{\"name\": \"Grace \\\"G\\\"\", \"age\": 85.5, \"tag\": false}\n"},
+  };
+  for (const auto& data : same) {
+    const DataTable table = ParseDataTable(data.text, data.file);
+    EXPECT_EQ(table.columns, (std::vector<std::string>{"name", "age", "tag"})) << data.file;
+    ASSERT_EQ(table.rows.size(), 2u) << data.file;
+    EXPECT_EQ(table.rows[0].values, (std::vector<std::string>{"Ada", "36", "true"})) << data.file;
+    EXPECT_EQ(table.rows[1].values, (std::vector<std::string>{"Grace \"G\"", "85.5", "false"}))
+        << data.file;
+    EXPECT_EQ(table.RowPlace(1), std::string(data.file) + ":3 (row 2)") << data.file;
+  }
+
+  const std::pair<const char*, const char*> broken[] = {
+      {"[{\"name\": \"Ada\"},\n {\"name\": null}]", "d.json:2 (row 2): 'name' is null"},
+      {"[{\"name\": [1]}]", "d.json:1 (row 1): 'name' is a list"},
+      {"[{\"name\": \"Ada\"}, \"Grace\"]", "d.json:1 (row 2): expected an object"},
+      {"[{\"name\": \"Ada\", \"age\": 1},\n\n{\"name\": \"Grace\"}]",
+       "d.json:3 (row 2): no 'age', which row 1 has"},
+      {"[{\"name\": \"Ada\"}, {\"name\": \"G\", \"nmae\": 1}]",
+       "(row 2): 'nmae' is no key of row 1 (its keys: name)"},
+      {"{\"name\": \"Ada\"}", "d.json: expected a list of objects"},
+      {"[]", "d.json: no rows"},
+      {"[{}]", "(row 1): no keys"},
+      {"[{\"name\": \"Ada\"}", "d.json: "},
+  };
+  for (const auto& test : broken) {
+    EXPECT_THAT(ErrorOf([&] { ParseDataTable(test.first, "d.json"); }), HasSubstr(test.second))
+        << test.first;
+  }
+  EXPECT_THAT(ErrorOf([&] { ParseDataTable("{\"name\": \"Ada\"}\n{\"name\": {}}\n", "d.jsonl"); }),
+              HasSubstr("d.jsonl:2 (row 2): 'name' is an object"));
+  EXPECT_THAT(ErrorOf([&] { ParseDataTable("{\"name\": \"Ada\"}\n{\"name\": \n", "d.jsonl"); }),
+              HasSubstr("d.jsonl:2: "));
+  EXPECT_THAT(ErrorOf([&] { ParseDataTable("{\"a\": 1, \"a\": 2}\n", "d.jsonl"); }),
+              HasSubstr("d.jsonl:1"));
 }
 
 // Output names are compared as file systems that ignore case and the form of accented letters

@@ -396,7 +396,7 @@ TEST_F(BadInput, InputsAreReadWithinALimitAndAStop) {
       {"\"$Q\" captions " + Quoted(subtitles) + " -s /dev/zero -o " + Quoted(Out("c_%d.png")),
        "/dev/zero: the scene file is larger than 64 MiB"},
       {"\"$Q\" batch " + Quoted(tag) + " /dev/zero -o " + Quoted(Out("{name}.png")),
-       "/dev/zero: the CSV file is larger than 64 MiB"},
+       "/dev/zero: the data file is larger than 64 MiB"},
   };
   for (const auto& c : cases) {
     const ProgramRun run = Shell(c.script);
