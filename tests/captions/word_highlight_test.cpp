@@ -307,6 +307,20 @@ TEST(WordHighlightStyle, WhatCannotBeDrawnIsNamed) {
   EXPECT_EQ(refusal("", R"("travel": 0.2)", R"({"Position": [4, 0]})"), "");
 }
 
+// The highlight's blur turns the composition's switch on for its layer alone: a caption layer
+// whose own switch was on (and so unblurred while the composition's was off) stays unblurred.
+TEST(WordHighlightStyle, MotionBlurBlursTheHighlightAlone) {
+  const SceneFile style =
+      Style(R"({"Fill Color": "#10104a"})", R"("motion_blur": true)", R"(, "motion_blur": true)");
+  const std::vector<Cue> cues = {{0, 2000, "a wonderful", 1, std::nullopt, {{2, 1000}}}};
+  const SceneFile scene = CaptionScene(style, cues, {false, 0, std::nullopt}, "talk.vtt");
+  EXPECT_TRUE(scene.composition.motion_blur);
+  ASSERT_EQ(scene.layers.size(), 3u);  // text, highlight, caption box
+  for (const compose::SceneLayer& layer : scene.layers) {
+    EXPECT_EQ(layer.text.motion_blur, layer.effect_path == "highlight.effect") << layer.effect_path;
+  }
+}
+
 TEST(WordHighlightStyle, SubtitlesWithoutWordTimesAreToldOfOnce) {
   const SceneFile style = Style("", "");
   const std::vector<Cue> untimed = {{0, 1000, "one cue", 1, std::nullopt, {}},
