@@ -9,10 +9,10 @@
 #include <string>
 #include <typeinfo>
 
-#include "batch/csv_table.h"
-#include "batch/data_table.h"
-#include "batch/manifest.h"
-#include "batch/row_template.h"
+#include "batch/records/manifest.h"
+#include "batch/rows/csv_table.h"
+#include "batch/rows/data_table.h"
+#include "batch/rows/row_template.h"
 #include "captions/reading/subtitles.h"
 #include "compose/document/scene_overrides.h"
 #include "compose/errors.h"

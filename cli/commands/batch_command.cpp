@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "batch/csv_table.h"
-#include "batch/manifest.h"
-#include "batch/output_names.h"
-#include "batch/row_renders.h"
-#include "batch/row_template.h"
-#include "batch/sha256.h"
-#include "batch/shard.h"
+#include "batch/records/manifest.h"
+#include "batch/records/sha256.h"
+#include "batch/rows/csv_table.h"
+#include "batch/rows/output_names.h"
+#include "batch/rows/row_renders.h"
+#include "batch/rows/row_template.h"
+#include "batch/split/shard.h"
 #include "cli/cli_error.h"
 #include "cli/commands/render_command.h"
 #include "cli/frame_report.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/manifest.h"
-#include "batch/manifest_merge.h"
+#include "batch/records/manifest.h"
+#include "batch/records/manifest_merge.h"
 #include "cli/cli_error.h"
 #include "compose/document/input_file.h"
 #include "media/image/file_output.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-#include "batch/segment.h"
+#include "batch/split/segment.h"
 #include "cli/cli_error.h"
 #include "cli/frame_report.h"
 #include "cli/interrupt.h"

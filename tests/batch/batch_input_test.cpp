@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "batch/csv_table.h"
-#include "batch/data_table.h"
-#include "batch/output_names.h"
-#include "batch/row_template.h"
+#include "batch/rows/csv_table.h"
+#include "batch/rows/data_table.h"
+#include "batch/rows/output_names.h"
+#include "batch/rows/row_template.h"
 #include "compose/document/scene_overrides.h"
 #include "compose/errors.h"
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "batch/manifest.h"
-#include "batch/manifest_merge.h"
-#include "batch/sha256.h"
-#include "batch/shard.h"
+#include "batch/records/manifest.h"
+#include "batch/records/manifest_merge.h"
+#include "batch/records/sha256.h"
+#include "batch/split/shard.h"
 #include "compose/errors.h"
 
 namespace quorvel::batch {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "batch/segment.h"
+#include "batch/split/segment.h"
 
 namespace quorvel::batch {
 namespace {

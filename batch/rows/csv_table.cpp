@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/csv_table.h"
+#include "batch/rows/csv_table.h"
 
 #include <algorithm>
 

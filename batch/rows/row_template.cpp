@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/row_template.h"
+#include "batch/rows/row_template.h"
 
 #include <cctype>
 #include <functional>

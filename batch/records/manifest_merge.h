@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/manifest.h"
+#include "batch/records/manifest.h"
 
 namespace quorvel::batch {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/data_table.h"
+#include "batch/rows/data_table.h"
 #include "compose/document/json_place.h"
 
 namespace quorvel::batch {

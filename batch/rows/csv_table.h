@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "batch/data_table.h"
+#include "batch/rows/data_table.h"
 
 namespace quorvel::batch {
 

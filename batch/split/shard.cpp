@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/shard.h"
+#include "batch/split/shard.h"
 
 #include <cstdlib>
 #include <vector>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/segment.h"
+#include "batch/split/segment.h"
 
 #include <cstdint>
 

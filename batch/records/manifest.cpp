@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/manifest.h"
+#include "batch/records/manifest.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,7 +19,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "batch/sha256.h"
+#include "batch/records/sha256.h"
 #include "compose/errors.h"
 
 namespace quorvel::batch {

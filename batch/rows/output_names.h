@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "batch/data_table.h"
+#include "batch/rows/data_table.h"
 #include "compose/scene/frame_range.h"
 
 namespace quorvel::batch {

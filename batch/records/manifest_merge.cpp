@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/manifest_merge.h"
+#include "batch/records/manifest_merge.h"
 
 #include <map>
 

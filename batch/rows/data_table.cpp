@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "batch/data_table.h"
+#include "batch/rows/data_table.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "batch/csv_table.h"
-#include "batch/json_rows.h"
+#include "batch/rows/csv_table.h"
+#include "batch/rows/json_rows.h"
 
 namespace quorvel::batch {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/output_names.h"
+#include "batch/rows/output_names.h"
 
 #include <utf8proc.h>
 
@@ -9,7 +9,7 @@
 #include <memory>
 #include <set>
 
-#include "batch/row_template.h"
+#include "batch/rows/row_template.h"
 #include "compose/errors.h"
 #include "compose/render/output_pattern.h"
 #include "headless/common/interruption.h"

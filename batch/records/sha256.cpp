@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/sha256.h"
+#include "batch/records/sha256.h"
 
 #include <cstdio>
 #include <cstring>

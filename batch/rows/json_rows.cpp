@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/json_rows.h"
+#include "batch/rows/json_rows.h"
 
 #include <algorithm>
 #include <utility>
