@@ -22,25 +22,18 @@
 
 #include "compose/document/json_place.h"
 #include "tests/media/support/media_probe.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using quorvel::compose::Json;
+using quorvel::test::ProgramRun;
+using quorvel::test::Quoted;
+using quorvel::test::ReadBytes;
 using ::testing::HasSubstr;
 
 const std::string kRenderPath = QUORVEL_RENDER_PATH;
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 std::vector<Json> JsonLines(const std::string& text) {
   std::vector<Json> lines;
@@ -48,12 +41,6 @@ std::vector<Json> JsonLines(const std::string& text) {
   for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
   return lines;
 }
-
-struct ProgramRun {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
 
 // The schedulers' own variables, cleared for every run so that the machine's do not count.
 const char* const kSchedulerVariables[] = {
@@ -109,14 +96,7 @@ class BatchAtScale : public ::testing::Test {
       command = "cd " + Quoted(dir_.string()) + " && " + Quoted(kRenderPath) + " " + command_name;
       for (const std::string& argument : arguments) command += " " + Quoted(argument);
     }
-    command += " > " + Quoted((dir_ / "stdout").string()) + " 2> " +
-               Quoted((dir_ / "stderr").string()) + " < /dev/null";
-    const int status = std::system(command.c_str());
-    ProgramRun run;
-    if (WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
-    run.out = ReadBytes(dir_ / "stdout");
-    run.err = ReadBytes(dir_ / "stderr");
-    return run;
+    return quorvel::test::RunCaptured(command, dir_);
   }
 
   // The PNG files of a folder and their bytes (a SIGKILL may leave a hidden unfinished one).

@@ -14,6 +14,7 @@
 #include "cli/cli.h"
 #include "cli/interrupt.h"
 #include "media/image/png_input.h"
+#include "tests/support/program_run.h"
 
 namespace quorvel::cli {
 namespace {
@@ -41,17 +42,8 @@ CommandRun RunCommand(std::vector<std::string> arguments) {
   return {exit_code, out.str(), err.str()};
 }
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// A word for the shell, quoted.
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+using test::Quoted;
+using test::ReadBytes;
 
 // Files whose names mark them as unfinished writes.
 std::vector<std::string> PartialFiles(const fs::path& folder) {

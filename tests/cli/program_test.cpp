@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "media/image/png_input.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -31,22 +32,9 @@ using ::testing::StartsWith;
 const std::string kRenderPath = QUORVEL_RENDER_PATH;
 const fs::path kSourceDir = QUORVEL_TEST_SOURCE_DIR;
 
-struct ProgramRun {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+using quorvel::test::ProgramRun;
+using quorvel::test::Quoted;
+using quorvel::test::ReadBytes;
 
 // A small composition: a white "Q" on black with a red box, 10 frames at 10 fps. Whole-pixel
 // offsets and an opaque background keep the box's edges where the scene puts them.
@@ -91,14 +79,7 @@ class Program : public ::testing::Test {
   ProgramRun Run(const std::vector<std::string>& arguments) const {
     std::string command = Quoted(kRenderPath);
     for (const std::string& argument : arguments) command += " " + Quoted(argument);
-    command += " > " + Quoted((dir_ / "stdout").string()) + " 2> " +
-               Quoted((dir_ / "stderr").string()) + " < /dev/null";
-    const int status = std::system(command.c_str());
-    ProgramRun run;
-    if (WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
-    run.out = ReadBytes(dir_ / "stdout");
-    run.err = ReadBytes(dir_ / "stderr");
-    return run;
+    return quorvel::test::RunCaptured(command, dir_);
   }
 
   std::string WriteScene(const std::string& name, const std::string& text) const {

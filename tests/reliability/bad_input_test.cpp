@@ -16,28 +16,16 @@
 
 #include "compose/document/json_place.h"
 #include "compose/scene/scene_file.h"
+#include "tests/support/program_run.h"
 
 namespace quorvel {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-  int exit_code = 0;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+using test::ProgramRun;
+using test::Quoted;
+using test::ReadBytes;
 
 // Lines that are messages of the program's own ("quorvel-render: ..."); a usage summary may
 // follow a message about the arguments.
@@ -70,28 +58,13 @@ class BadInput : public ::testing::Test {
   ProgramRun Render(const std::vector<std::string>& args) {
     std::string command = Quoted(QUORVEL_RENDER_PATH);
     for (const std::string& arg : args) command += " " + Quoted(arg);
-    command += " > " + Quoted((dir_ / "stdout").string()) + " 2> " +
-               Quoted((dir_ / "stderr").string()) + " < /dev/null";
-    const int status = std::system(command.c_str());
-    ProgramRun run;
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = ReadAll(dir_ / "stdout");
-    run.err = ReadAll(dir_ / "stderr");
-    return run;
+    return test::RunCaptured(command, dir_);
   }
 
   // A shell script around the program, "$Q" standing for it; stdout and stderr captured.
   ProgramRun Shell(const std::string& script) {
     const std::string command = "Q=" + Quoted(QUORVEL_RENDER_PATH) + "; " + script;
-    const int status =
-        std::system(("sh -c " + Quoted(command) + " > " + Quoted((dir_ / "stdout").string()) +
-                     " 2> " + Quoted((dir_ / "stderr").string()) + " < /dev/null")
-                        .c_str());
-    ProgramRun run;
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = ReadAll(dir_ / "stdout");
-    run.err = ReadAll(dir_ / "stderr");
-    return run;
+    return test::RunCaptured("sh -c " + Quoted(command), dir_);
   }
 
   // Runs the program's command line in the background, asks it to stop with SIGINT after
@@ -127,7 +100,7 @@ class BadInput : public ::testing::Test {
   }
 
   static std::string Scene(const std::string& name) {
-    return ReadAll(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" / name);
+    return ReadBytes(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" / name);
   }
 
   fs::path dir_;
@@ -278,7 +251,7 @@ TEST_F(BadInput, OutputsAreWrittenWhereTheyLead) {
   fs::create_symlink("target.png", dir_ / "out" / "link.png");
   ASSERT_EQ(Render({"render", demo, "-o", Out("link.png")}).exit_code, 0);
   EXPECT_TRUE(fs::is_symlink(dir_ / "out" / "link.png"));
-  EXPECT_EQ(ReadAll(dir_ / "out" / "target.png").substr(1, 3), "PNG");
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "target.png").substr(1, 3), "PNG");
   const ProgramRun piped = Render({"render", demo, "-o", "-"});
   EXPECT_EQ(piped.exit_code, 0) << piped.err;
   EXPECT_EQ(piped.out.substr(1, 3), "PNG");
@@ -299,10 +272,10 @@ TEST_F(BadInput, AVideoThatCannotBeWrittenLeavesNoPartialFile) {
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << format;
     EXPECT_EQ(WEXITSTATUS(status), 1) << format;
-    EXPECT_NE(ReadAll(dir_ / "stderr")
+    EXPECT_NE(ReadBytes(dir_ / "stderr")
                   .find("quorvel-render: cannot write '" + video + "': File too large"),
               std::string::npos)
-        << ReadAll(dir_ / "stderr");
+        << ReadBytes(dir_ / "stderr");
     EXPECT_TRUE(fs::is_empty(dir_ / "out" / format)) << format;
   }
 }
@@ -322,7 +295,7 @@ TEST_F(BadInput, CtrlCEndsALongFrameWithNothingWritten) {
                               "kill -INT $pid; wait $pid";
   const int status = std::system(("sh -c " + Quoted(command)).c_str());
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 130) << ReadAll(dir_ / "stderr");
+  EXPECT_EQ(WEXITSTATUS(status), 130) << ReadBytes(dir_ / "stderr");
   EXPECT_TRUE(fs::is_empty(dir_ / "out"));
 }
 
@@ -344,8 +317,8 @@ TEST_F(BadInput, SetPathsAndValuesMeetTheLimitsOfFiles) {
   const std::string demo = Write("ok.json", Scene("demo.json")).string();
   const std::string style = Write("style.json", Scene("caption_style.json")).string();
   const std::string subtitles = Write("s.srt", "1\n00:00:00,000 --> 00:00:01,000\nHi\n").string();
-  const std::string tag = Write("tag.json", ReadAll(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" /
-                                                    "batch" / "name_tag.json"))
+  const std::string tag = Write("tag.json", ReadBytes(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" /
+                                                      "batch" / "name_tag.json"))
                               .string();
   const std::string names = Write("names.csv", "name,title,color\nAda,x,#102a43\n").string();
   std::string deep_path;
@@ -380,8 +353,8 @@ TEST_F(BadInput, SetPathsAndValuesMeetTheLimitsOfFiles) {
 TEST_F(BadInput, InputsAreReadWithinALimitAndAStop) {
   const std::string subtitles = Write("s.srt", "1\n00:00:00,000 --> 00:00:01,000\nHi\n").string();
   const std::string style = Write("style.json", Scene("caption_style.json")).string();
-  const std::string tag = Write("tag.json", ReadAll(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" /
-                                                    "batch" / "name_tag.json"))
+  const std::string tag = Write("tag.json", ReadBytes(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" /
+                                                      "batch" / "name_tag.json"))
                               .string();
   const struct {
     std::string script;
@@ -425,8 +398,8 @@ TEST_F(BadInput, ABatchOfManyRowsHearsCtrlCAndHoldsOnlyTheRowsInFlight) {
     rows += "Person " + std::to_string(i) + ",Title,#102a43\n";
   }
   const std::string names = Write("many.csv", rows).string();
-  const std::string tag = Write("tag.json", ReadAll(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" /
-                                                    "batch" / "name_tag.json"))
+  const std::string tag = Write("tag.json", ReadBytes(fs::path(QUORVEL_TEST_SOURCE_DIR) / "scenes" /
+                                                      "batch" / "name_tag.json"))
                               .string();
   // The watchdog leaves 5 s after the stop (preparing every row first took 12 s here).
   const ProgramRun run = StoppedAfter(
